@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, running and testing ferry
+# need. Packages already present are not fetched again.
+set -euo pipefail
+
+packages=(
+    build-essential cmake ninja-build g++ clang-14 libclang-rt-14-dev clang-format
+    libgtest-dev libgmock-dev libbenchmark-dev
+    qt6-base-dev libx11-dev xvfb xauth x11-apps imagemagick
+    tftp-hpa atftp curl busybox iproute2 util-linux procps
+    poppler-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

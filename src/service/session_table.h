@@ -1,0 +1,48 @@
+#pragma once
+
+// The transfers in progress, one Session per peer address and port, in a
+// doubly linked list in creation order.
+
+#include "service/packets.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <ctime>
+
+struct Session
+{
+    Session* next;
+    Session* prev;
+    sockaddr_in peer;     // exactly as received
+    std::uint16_t opcode; // kOpReadRequest or kOpWriteRequest
+    std::int32_t textMode;
+    std::uint16_t block;
+    std::uint32_t timerId; // 0: no timer armed
+    std::int32_t packetLength;
+    std::int32_t retries;
+    char lastChar;
+    char pendingSecondByte;
+    char peerText[24];
+    std::int64_t byteCount;
+    std::time_t startTime;
+    std::FILE* file;
+    unsigned char packet[kMaxDatagram];
+};
+
+// The first Session, or none.
+extern Session* SessionTable;
+
+// Allocates a Session for `address` and appends it; none when out of memory.
+Session* CreateSession(const sockaddr_in& address);
+
+// The live Session of the sender, or none (also when the length is not 16).
+Session* FindSession(const sockaddr_in* address, socklen_t addressLength);
+
+// Closes the file, stops the timer, unlinks and frees the Session.
+void DestroySession(Session* session);
+
+// Destroys every Session, as shutdown does; peers are not told.
+void DestroyAllSessions();

@@ -1,0 +1,22 @@
+#pragma once
+
+// Moves a running Session's file block by block in lock step with the peer,
+// with netascii conversion and retransmission.
+
+#include <cstddef>
+#include <cstdint>
+
+struct Session;
+
+constexpr unsigned kRetransmitMs = 5000;
+constexpr std::int32_t kAbandonRetries = 5;
+
+// May destroy the Session.
+void SendNextBlock(Session* session);
+
+// Returns false when the Session was destroyed.
+bool AcceptDataBlock(Session* session, const unsigned char* datagram, std::size_t length);
+
+void OnRetransmitTimer(std::uint32_t identifier);
+
+void HandleSessionDatagram(Session* session, const unsigned char* datagram, std::size_t length);

@@ -1,0 +1,22 @@
+#pragma once
+
+// The operator's four preferences, read directly by the service at the
+// moment a value is needed, so a change takes effect with the next event.
+
+#include <cstdint>
+
+struct ServerSettings
+{
+    char defaultDirectory[256] = {};  // empty: not in use
+    char restrictDirectory[256] = {}; // empty: not in use
+    std::int32_t settingsInWorkingDir = 0;
+    std::int32_t readWrite = 0;   // 1 read-write, 0 read-only
+    std::int32_t diagnostics = 0; // detail lines only when it equals 1
+};
+
+extern ServerSettings serverSettings;
+
+inline bool DiagnosticsOn()
+{
+    return serverSettings.diagnostics == 1;
+}
