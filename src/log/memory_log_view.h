@@ -12,8 +12,10 @@ class MemoryLogView : public LogView
 {
 public:
     std::size_t TextLength() const override { return text.size(); }
+
     void SetCaret(std::size_t position) override;
     void InsertAtCaret(const char* insert) override;
+
     void SetReadOnly(bool value) override { readOnly = value; }
 
     // Lets a test stand in for an operator who selected text.

@@ -6,11 +6,10 @@
 // event loop, and a datagram receive that refuses datagrams longer than the
 // buffer instead of truncating them.
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <cstddef>
 #include <cstdint>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 using SOCKET = int;
 constexpr SOCKET INVALID_SOCKET = -1;

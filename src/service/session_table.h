@@ -5,12 +5,11 @@
 
 #include "service/packets.h"
 
-#include <netinet/in.h>
-#include <sys/socket.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 struct Session
 {

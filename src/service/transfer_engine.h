@@ -11,6 +11,10 @@ struct Session;
 constexpr unsigned kRetransmitMs = 5000;
 constexpr std::int32_t kAbandonRetries = 5;
 
+// Gives the Session a fresh timer identifier and starts its 5000 ms
+// periodic timer, replacing any timer it had.
+void ArmRetransmitTimer(Session* session);
+
 // May destroy the Session.
 void SendNextBlock(Session* session);
 

@@ -1,0 +1,250 @@
+#include "service/transfer_engine.h"
+
+#include "log/activity_log.h"
+#include "log/log_text.h"
+#include "platform/clock.h"
+#include "platform/timers.h"
+#include "service/packets.h"
+#include "service/server_socket.h"
+#include "service/session_table.h"
+#include "settings/server_settings.h"
+
+#include <cerrno>
+#include <cstring>
+#include <unistd.h>
+
+namespace {
+
+std::uint32_t nextTimerId = 1;
+
+// Fills the data area with up to 512 file bytes. A short read is not the end
+// of the file, so reading goes on until the block is full or read() says so.
+long ReadOctetBlock(Session* session, unsigned char* data)
+{
+    int fd = fileno(session->file);
+    std::size_t filled = 0;
+    while (filled < kBlockSize) {
+        ssize_t n = ::read(fd, data + filled, kBlockSize - filled);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        filled += static_cast<std::size_t>(n);
+    }
+    return static_cast<long>(filled);
+}
+
+// Each LF of the file goes out as CR LF and each CR as CR NUL. When a CR
+// fills the last byte of a block its partner opens the next block, so the
+// state lives in the Session.
+long ReadNetasciiBlock(Session* session, unsigned char* data)
+{
+    std::size_t placed = 0;
+    while (placed < kBlockSize) {
+        if (session->pendingSecondByte != 0) {
+            data[placed++] = session->lastChar == '\n' ? '\n' : '\0';
+            session->pendingSecondByte = 0;
+            continue;
+        }
+        int c = getc_unlocked(session->file);
+        if (c == EOF)
+            break; // a read error ends the data like the end of the file
+        if (c == '\n' || c == '\r') {
+            session->lastChar = static_cast<char>(c);
+            data[placed++] = '\r';
+            session->pendingSecondByte = 1;
+        } else {
+            data[placed++] = static_cast<unsigned char>(c);
+        }
+    }
+    return static_cast<long>(placed);
+}
+
+// CR LF is stored as LF and CR NUL as CR. A pair split between two blocks is
+// decoded the same way: the CR already in the file is overwritten.
+bool WriteNetascii(Session* session, const unsigned char* data, std::size_t n)
+{
+    std::FILE* file = session->file;
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char b = data[i];
+        if (session->lastChar == '\r' && b == '\n') {
+            if (std::fseek(file, -1, SEEK_CUR) != 0 || putc_unlocked('\n', file) == EOF)
+                return false;
+        } else if (session->lastChar == '\r' && b == '\0') {
+            // the NUL only marked a bare CR
+        } else if (putc_unlocked(b, file) == EOF) {
+            return false;
+        }
+        session->lastChar = static_cast<char>(b);
+    }
+    return true;
+}
+
+// The block reaches the disk before it is acknowledged, so a peer is never
+// told that data was taken which a full disk then lost.
+bool WriteBlock(Session* session, const unsigned char* data, std::size_t n)
+{
+    bool written = session->textMode != 0 ? WriteNetascii(session, data, n)
+                                          : std::fwrite(data, 1, n, session->file) == n;
+    return std::fflush(session->file) == 0 && written;
+}
+
+void LogCompletion(Session* session, bool sent)
+{
+    long long seconds = static_cast<long long>(CurrentTime() - session->startTime);
+    long long bytes = session->byteCount;
+    if (sent) {
+        if (seconds >= 1)
+            LogLine("Sent %lld bytes in %lld seconds to %s\r\n", bytes, seconds, session->peerText);
+        else
+            LogLine("Sent %lld bytes in < 1 second to %s\r\n", bytes, session->peerText);
+    } else {
+        if (seconds >= 1)
+            LogLine("Received %lld bytes in %lld seconds from %s\r\n", bytes, seconds,
+                    session->peerText);
+        else
+            LogLine("Received %lld bytes in < 1 second from %s\r\n", bytes, session->peerText);
+    }
+}
+
+// The previous block number, when there is one: block 0 has none, so a
+// repeat of block 65535 after the wrap is not taken for it.
+bool IsPreviousBlock(const Session* session, std::uint16_t number)
+{
+    return static_cast<std::uint32_t>(number) + 1 == static_cast<std::uint32_t>(session->block);
+}
+
+} // namespace
+
+void ArmRetransmitTimer(Session* session)
+{
+    if (session->timerId != 0)
+        KillTimer(session->timerId);
+    session->timerId = nextTimerId++;
+    if (nextTimerId == 0)
+        nextTimerId = 1; // 0 means "no timer"
+    session->retries = 0;
+    SetTimer(session->timerId, kRetransmitMs, OnRetransmitTimer);
+}
+
+void SendNextBlock(Session* session)
+{
+    unsigned char* data = session->packet + kHeaderSize;
+    long n =
+        session->textMode != 0 ? ReadNetasciiBlock(session, data) : ReadOctetBlock(session, data);
+    if (n < 0) {
+        SendErrorReply(session, errno + kLibraryErrorBase);
+        return;
+    }
+    ++session->block;
+    WriteWord(session->packet, kOpData);
+    WriteWord(session->packet + 2, session->block);
+    session->byteCount += n;
+    session->packetLength = static_cast<std::int32_t>(n + static_cast<long>(kHeaderSize));
+    if (SendPacket(session) != 0)
+        return;
+    ArmRetransmitTimer(session);
+}
+
+bool AcceptDataBlock(Session* session, const unsigned char* datagram, std::size_t length)
+{
+    std::size_t n = length - kHeaderSize;
+    if (n > 0 && !WriteBlock(session, datagram + kHeaderSize, n)) {
+        int error = errno;
+        LogLine("Error writing the file received from %s\r\n", session->peerText);
+        SendErrorReply(session, error == ENOSPC || error == EDQUOT ? 3 : error + kLibraryErrorBase);
+        return false;
+    }
+    session->byteCount += static_cast<long long>(n);
+
+    WriteWord(session->packet, kOpAck);
+    WriteWord(session->packet + 2, session->block);
+    ++session->block;
+    session->packetLength = 4;
+    if (SendPacket(session) != 0)
+        return false;
+    // A write session whose peer falls silent must not hold its file forever.
+    ArmRetransmitTimer(session);
+    return true;
+}
+
+void OnRetransmitTimer(std::uint32_t identifier)
+{
+    Session* session = SessionTable;
+    while (session != nullptr && session->timerId != identifier)
+        session = session->next;
+    if (session == nullptr) {
+        KillTimer(identifier);
+        return;
+    }
+    ++session->retries;
+    if (session->retries >= kAbandonRetries) {
+        if (DiagnosticsOn())
+            LogLine("Maximum number of retries to send a packet to %s\r\n", session->peerText);
+        DestroySession(session);
+        return;
+    }
+    // The server never repeats an ACK on its own; a silent write session just
+    // counts the expiry as a read session counts a resend.
+    if (session->opcode == kOpWriteRequest) {
+        ++session->retries;
+        return;
+    }
+    if (SendPacket(session) == 0)
+        ++session->retries; // a resend counts twice: three expiries abandon
+}
+
+void HandleSessionDatagram(Session* session, const unsigned char* datagram, std::size_t length)
+{
+    // Too short to carry an opcode and a number: nothing of it can be trusted.
+    if (length < kHeaderSize)
+        return;
+    std::uint16_t opcode = ReadWord(datagram);
+    std::uint16_t number = ReadWord(datagram + 2);
+
+    if (opcode == kOpError) {
+        char message[kMessageBufferSize];
+        CopyForLog(message, sizeof message, reinterpret_cast<const char*>(datagram + kHeaderSize),
+                   length - kHeaderSize);
+        LogLine("Error in session to %s\r\n   error code %d : %s\r\n", session->peerText,
+                static_cast<int>(number), message);
+        DestroySession(session);
+        return;
+    }
+
+    if (session->opcode == kOpWriteRequest) {
+        if (opcode != kOpData)
+            return;
+        if (number == session->block) {
+            if (!AcceptDataBlock(session, datagram, length))
+                return;
+            if (length >= kMaxDatagram)
+                return;
+            LogCompletion(session, false);
+            DestroySession(session);
+        } else if (IsPreviousBlock(session, number)) {
+            SendPacket(session); // the last ACK again
+        }
+        return;
+    }
+
+    if (opcode != kOpAck)
+        return;
+    if (number == session->block) {
+        KillTimer(session->timerId);
+        session->timerId = 0;
+        if (session->packetLength == static_cast<std::int32_t>(kMaxDatagram)) {
+            SendNextBlock(session);
+            return;
+        }
+        LogCompletion(session, true);
+        DestroySession(session);
+    } else if (IsPreviousBlock(session, number)) {
+        if (DiagnosticsOn())
+            LogLine("Need to re-sync blocks with %s\r\n", session->peerText);
+        SendPacket(session);
+    }
+}
