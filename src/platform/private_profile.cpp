@@ -1,0 +1,431 @@
+#include "platform/private_profile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <pwd.h>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+// One line of the file as it was read: its text without the line end, and
+// the line end it had ("\r\n", "\n", or "" for a last line without one), so
+// that lines we do not touch are written back byte for byte.
+struct Line
+{
+    std::string text;
+    std::string end;
+};
+
+struct Profile
+{
+    std::vector<Line> lines;
+    // New lines take the file's own style; a new file gets LF.
+    std::string newline = "\n";
+};
+
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+// Names compare byte by byte with ASCII case folding only, so the result
+// does not depend on the user's locale.
+bool EqualNoCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        if (AsciiLower(a[i]) != AsciiLower(b[i]))
+            return false;
+    }
+    return true;
+}
+
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\v' || c == '\f' || c == '\r';
+}
+
+std::string_view Trim(std::string_view s)
+{
+    while (!s.empty() && IsBlank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.back()))
+        s.remove_suffix(1);
+    return s;
+}
+
+// The name of a section header line ("[name]"), or false for any other line.
+bool SectionName(const std::string& line, std::string_view* name)
+{
+    std::string_view s = Trim(line);
+    if (s.empty() || s.front() != '[')
+        return false;
+    std::size_t close = s.find(']');
+    if (close == std::string_view::npos)
+        return false;
+    *name = Trim(s.substr(1, close - 1));
+    return true;
+}
+
+// Splits a "key = value" line; lines without '=' are not keys.
+bool SplitKey(const std::string& line, std::string_view* key, std::string_view* value)
+{
+    std::size_t equals = line.find('=');
+    if (equals == std::string::npos)
+        return false;
+    std::string_view s = line;
+    *key = Trim(s.substr(0, equals));
+    *value = Trim(s.substr(equals + 1));
+    return true;
+}
+
+std::string ResolvePath(const char* fileName)
+{
+    if (std::strchr(fileName, '/') != nullptr)
+        return fileName;
+    return ProfileDirectory() + "/" + fileName;
+}
+
+bool ReadProfile(const std::string& path, Profile* profile)
+{
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    std::string content;
+    char chunk[4096];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        content.append(chunk, got);
+    bool failed = std::ferror(file) != 0;
+    std::fclose(file);
+    if (failed)
+        return false;
+
+    bool styleKnown = false;
+    std::size_t start = 0;
+    while (start < content.size()) {
+        std::size_t lf = content.find('\n', start);
+        Line line;
+        if (lf == std::string::npos) {
+            line.text = content.substr(start);
+            start = content.size();
+        } else {
+            std::size_t textEnd = lf;
+            if (textEnd > start && content[textEnd - 1] == '\r')
+                --textEnd;
+            line.text = content.substr(start, textEnd - start);
+            line.end = content.substr(textEnd, lf + 1 - textEnd);
+            start = lf + 1;
+            if (!styleKnown) {
+                profile->newline = line.end;
+                styleKnown = true;
+            }
+        }
+        profile->lines.push_back(std::move(line));
+    }
+    return true;
+}
+
+// Index of the header line of the first section called `section`, or -1.
+long FindSection(const Profile& profile, std::string_view section)
+{
+    for (std::size_t i = 0; i < profile.lines.size(); ++i) {
+        std::string_view name;
+        if (SectionName(profile.lines[i].text, &name) && EqualNoCase(name, section))
+            return static_cast<long>(i);
+    }
+    return -1;
+}
+
+// One past the last line of the section whose header is at `header`.
+std::size_t SectionEnd(const Profile& profile, std::size_t header)
+{
+    std::size_t i = header + 1;
+    std::string_view name;
+    while (i < profile.lines.size() && !SectionName(profile.lines[i].text, &name))
+        ++i;
+    return i;
+}
+
+long FindKey(const Profile& profile, std::size_t header, std::size_t end, std::string_view key)
+{
+    for (std::size_t i = header + 1; i < end; ++i) {
+        std::string_view name;
+        std::string_view value;
+        if (SplitKey(profile.lines[i].text, &name, &value) && EqualNoCase(name, key))
+            return static_cast<long>(i);
+    }
+    return -1;
+}
+
+// Inserts lines at `position`; a last line without a line end gets one first,
+// so that the new text starts on a line of its own.
+void InsertLines(Profile* profile, std::size_t position, std::vector<Line> added)
+{
+    if (position > 0 && profile->lines[position - 1].end.empty())
+        profile->lines[position - 1].end = profile->newline;
+    for (Line& line : added)
+        line.end = profile->newline;
+    profile->lines.insert(profile->lines.begin() + static_cast<std::ptrdiff_t>(position),
+                          std::make_move_iterator(added.begin()),
+                          std::make_move_iterator(added.end()));
+}
+
+std::string Serialize(const Profile& profile)
+{
+    std::string text;
+    for (const Line& line : profile.lines)
+        text += line.text + line.end;
+    return text;
+}
+
+bool HasLineBreak(const char* text)
+{
+    return text != nullptr && std::strpbrk(text, "\r\n") != nullptr;
+}
+
+bool WriteAll(int fd, const std::string& data)
+{
+    std::size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// The folder of `path`, for the temporary file that replaces it.
+std::string FolderOf(const std::string& path)
+{
+    std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+// Replaces the file in one step: the new text goes to a temporary file in
+// the same folder, reaches the disk, and is renamed over the old file. A
+// crash or a full disk therefore leaves either the old file or the new one,
+// never a half-written one.
+bool ReplaceFile(std::string path, const std::string& content)
+{
+    // A linked profile (kept elsewhere, say with the user's other settings)
+    // stays a link: the file it points to is the one replaced.
+    struct stat linkInfo;
+    if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
+        char* target = ::realpath(path.c_str(), nullptr);
+        if (target != nullptr) {
+            path = target;
+            std::free(target);
+        }
+    }
+
+    struct stat old;
+    bool existed = ::stat(path.c_str(), &old) == 0;
+    if (existed && !S_ISREG(old.st_mode))
+        return false;
+
+    std::string folder = FolderOf(path);
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = folder + "/.ferry-profile-" + std::to_string(::getpid()) + "-" +
+               std::to_string(attempt) + ".tmp";
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+
+    bool ok = true;
+    if (existed) {
+        // Keep the old file's permissions and, where we may, its owner.
+        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
+        if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
+            (void)::fchown(fd, old.st_uid, old.st_gid);
+    }
+    ok = ok && WriteAll(fd, content) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(temp.c_str());
+        return false;
+    }
+    int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dirFd >= 0) {
+        (void)::fsync(dirFd);
+        ::close(dirFd);
+    }
+    return true;
+}
+
+bool MakeFolders(const std::string& folder)
+{
+    std::size_t pos = 1;
+    while (pos <= folder.size()) {
+        std::size_t slash = folder.find('/', pos);
+        if (slash == std::string::npos)
+            slash = folder.size();
+        std::string step = folder.substr(0, slash);
+        if (::mkdir(step.c_str(), 0700) != 0 && errno != EEXIST)
+            return false;
+        pos = slash + 1;
+    }
+    struct stat info;
+    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::string HomeDirectory()
+{
+    const char* home = std::getenv("HOME");
+    if (home != nullptr && home[0] != '\0')
+        return home;
+    const passwd* entry = ::getpwuid(::getuid());
+    if (entry != nullptr && entry->pw_dir != nullptr)
+        return entry->pw_dir;
+    return "/";
+}
+
+} // namespace
+
+std::string ProfileDirectory()
+{
+    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base
+    // directory rules ask, so the place does not move with the working
+    // directory.
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    std::string base;
+    if (config != nullptr && config[0] == '/') {
+        base = config;
+    } else {
+        base = HomeDirectory();
+        if (base.empty() || base.back() != '/')
+            base += '/';
+        base += ".config";
+    }
+    while (base.size() > 1 && base.back() == '/')
+        base.pop_back();
+    if (base != "/")
+        base += '/';
+    return base + "ferry";
+}
+
+std::size_t GetPrivateProfileString(const char* section, const char* key, const char* defaultValue,
+                                    char* out, std::size_t size, const char* fileName)
+{
+    if (out == nullptr || size == 0)
+        return 0;
+
+    std::string_view result = Trim(defaultValue != nullptr ? defaultValue : "");
+    Profile profile;
+    std::string found;
+    if (section != nullptr && key != nullptr && fileName != nullptr && fileName[0] != '\0' &&
+        ReadProfile(ResolvePath(fileName), &profile)) {
+        long header = FindSection(profile, section);
+        if (header >= 0) {
+            std::size_t first = static_cast<std::size_t>(header);
+            long line = FindKey(profile, first, SectionEnd(profile, first), key);
+            if (line >= 0) {
+                std::string_view name;
+                std::string_view value;
+                SplitKey(profile.lines[static_cast<std::size_t>(line)].text, &name, &value);
+                found = value;
+                result = found;
+            }
+        }
+    }
+
+    std::size_t length = result.size() < size - 1 ? result.size() : size - 1;
+    std::memcpy(out, result.data(), length);
+    out[length] = '\0';
+    return length;
+}
+
+// A null value removes the key and a null key removes the whole section, as
+// callers of the Windows interface expect. Names and values with line breaks
+// are refused: written as they are they would add keys or sections of their
+// own to the file.
+bool WritePrivateProfileString(const char* section, const char* key, const char* value,
+                               const char* fileName)
+{
+    if (section == nullptr || fileName == nullptr || fileName[0] == '\0')
+        return false;
+    std::string_view sectionName = Trim(section);
+    if (sectionName.empty() || sectionName.find(']') != std::string_view::npos ||
+        HasLineBreak(section) || HasLineBreak(key) || HasLineBreak(value))
+        return false;
+    std::string_view keyName = Trim(key != nullptr ? key : "");
+    if (key != nullptr &&
+        (keyName.empty() || keyName.find('=') != std::string_view::npos || keyName.front() == '['))
+        return false;
+
+    bool bare = std::strchr(fileName, '/') == nullptr;
+    std::string path = ResolvePath(fileName);
+    Profile profile;
+    if (!ReadProfile(path, &profile)) {
+        if (errno != ENOENT)
+            return false;
+        if (key == nullptr || value == nullptr)
+            return true; // nothing to remove from a file that is not there
+        if (bare && !MakeFolders(ProfileDirectory()))
+            return false;
+    }
+
+    std::string entry = std::string(keyName) + "=" + std::string(Trim(value ? value : ""));
+    long header = FindSection(profile, sectionName);
+    if (header < 0) {
+        if (key == nullptr || value == nullptr)
+            return true;
+        std::vector<Line> added;
+        // A blank line keeps the new section apart from the text before it.
+        if (!profile.lines.empty() && !Trim(profile.lines.back().text).empty())
+            added.push_back({});
+        added.push_back({"[" + std::string(sectionName) + "]", {}});
+        added.push_back({entry, {}});
+        InsertLines(&profile, profile.lines.size(), std::move(added));
+        return ReplaceFile(path, Serialize(profile));
+    }
+
+    std::size_t first = static_cast<std::size_t>(header);
+    std::size_t end = SectionEnd(profile, first);
+    auto begin = profile.lines.begin();
+    if (key == nullptr) {
+        profile.lines.erase(begin + static_cast<std::ptrdiff_t>(first),
+                            begin + static_cast<std::ptrdiff_t>(end));
+    } else {
+        long line = FindKey(profile, first, end, keyName);
+        if (line >= 0 && value == nullptr) {
+            profile.lines.erase(begin + line);
+        } else if (line >= 0) {
+            profile.lines[static_cast<std::size_t>(line)].text = entry;
+        } else if (value != nullptr) {
+            // After the section's last non-blank line, so the blank line that
+            // parts it from the next section stays where it is.
+            std::size_t position = end;
+            while (position > first + 1 && Trim(profile.lines[position - 1].text).empty())
+                --position;
+            InsertLines(&profile, position, {{entry, {}}});
+        } else {
+            return true;
+        }
+    }
+
+    return ReplaceFile(path, Serialize(profile));
+}
