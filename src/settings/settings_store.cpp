@@ -1,0 +1,161 @@
+#include "settings/settings_store.h"
+
+#include "platform/full_path.h"
+#include "platform/private_profile.h"
+#include "settings/server_settings.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+constexpr const char* kDefaultDirectoryKey = "DefaultDirectory";
+constexpr const char* kRestrictDirectoryKey = "RestrictDirectory";
+constexpr const char* kAccessModeKey = "AccessMode";
+constexpr const char* kDiagnosticModeKey = "DiagnosticMode";
+
+// The flags are read back by exact words only; ASCII case folding keeps the
+// comparison independent of the user's locale.
+bool EqualsIgnoringCase(const char* a, const char* b)
+{
+    for (; *a != '\0' && *b != '\0'; ++a, ++b) {
+        char x = (*a >= 'a' && *a <= 'z') ? static_cast<char>(*a - 'a' + 'A') : *a;
+        char y = (*b >= 'a' && *b <= 'z') ? static_cast<char>(*b - 'a' + 'A') : *b;
+        if (x != y)
+            return false;
+    }
+    return *a == '\0' && *b == '\0';
+}
+
+// The working directory's ferry.ini in `path`, or false when the directory
+// cannot be read or the whole path does not fit in 255 characters.
+bool WorkingDirectoryFile(char (&path)[kMaxPath])
+{
+    if (!GetWorkingDirectory(path))
+        return false;
+    std::size_t length = std::strlen(path);
+    const char* separator = (length > 0 && path[length - 1] == '/') ? "" : "/";
+    int written =
+        std::snprintf(path + length, sizeof path - length, "%s%s", separator, kSettingsFileName);
+    if (written < 0 || static_cast<std::size_t>(written) >= sizeof path - length) {
+        path[0] = '\0';
+        return false;
+    }
+    return true;
+}
+
+void ReadDirectory(const char* key, char (&field)[256], const char* fileName)
+{
+    field[0] = '\0';
+    char value[256];
+    if (GetPrivateProfileString(kSettingsSection, key, "", value, sizeof value, fileName) != 0)
+        std::memcpy(field, value, sizeof field);
+}
+
+std::int32_t ReadFlag(const char* key, const char* onWord, const char* fileName)
+{
+    char value[256];
+    if (GetPrivateProfileString(kSettingsSection, key, "", value, sizeof value, fileName) == 0)
+        return 0;
+    return EqualsIgnoringCase(value, onWord) ? 1 : 0;
+}
+
+bool WriteKeys(const char* fileName)
+{
+    const ServerSettings& s = serverSettings;
+    // Each write is attempted even after a failure, so the file holds as
+    // much of the settings as could be written.
+    bool ok = WritePrivateProfileString(kSettingsSection, kDefaultDirectoryKey, s.defaultDirectory,
+                                        fileName);
+    ok = WritePrivateProfileString(kSettingsSection, kRestrictDirectoryKey, s.restrictDirectory,
+                                   fileName) &&
+         ok;
+    ok = WritePrivateProfileString(kSettingsSection, kAccessModeKey,
+                                   s.readWrite != 0 ? "ReadWrite" : "ReadOnly", fileName) &&
+         ok;
+    ok = WritePrivateProfileString(kSettingsSection, kDiagnosticModeKey,
+                                   s.diagnostics != 0 ? "DiagnosticOn" : "DiagnosticOff",
+                                   fileName) &&
+         ok;
+    return ok;
+}
+
+// Replaces the working directory's ferry.ini with a file that holds only the
+// FERRY section and its four keys. The new file is written beside it under
+// another name and renamed over it in one step, so that a crash or a full
+// disk leaves the old settings rather than an emptied file.
+bool RewriteWorkingDirectoryFile(const char* linkOrPath)
+{
+    // A linked ferry.ini stays a link: the file it points to is rewritten.
+    std::string path = linkOrPath;
+    struct stat linkInfo;
+    if (::lstat(linkOrPath, &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
+        if (char* target = ::realpath(linkOrPath, nullptr)) {
+            path = target;
+            std::free(target);
+        }
+    }
+
+    // A file the operator marked read-only is left alone, as is one in a
+    // folder we may not write; the caller then falls back to the per-user file.
+    struct stat old;
+    bool existed = ::stat(path.c_str(), &old) == 0;
+    if (existed && ::access(path.c_str(), W_OK) != 0)
+        return false;
+
+    std::string temp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temp = path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+    if (existed && S_ISREG(old.st_mode))
+        (void)::fchmod(fd, old.st_mode & 07777);
+    ::close(fd);
+
+    if (WriteKeys(temp.c_str()) && ::rename(temp.c_str(), path.c_str()) == 0)
+        return true;
+    ::unlink(temp.c_str());
+    return false;
+}
+
+} // namespace
+
+void LoadSettings()
+{
+    char path[kMaxPath];
+    const char* fileName = kSettingsFileName;
+    struct stat info;
+    // Any file or folder of that name counts: its presence alone says that
+    // the operator keeps the settings beside the working directory.
+    if (WorkingDirectoryFile(path) && ::stat(path, &info) == 0) {
+        serverSettings.settingsInWorkingDir = 1;
+        fileName = path;
+    }
+
+    ReadDirectory(kDefaultDirectoryKey, serverSettings.defaultDirectory, fileName);
+    ReadDirectory(kRestrictDirectoryKey, serverSettings.restrictDirectory, fileName);
+    serverSettings.readWrite = ReadFlag(kAccessModeKey, "READWRITE", fileName);
+    serverSettings.diagnostics = ReadFlag(kDiagnosticModeKey, "DIAGNOSTICON", fileName);
+}
+
+void SaveSettings()
+{
+    // The working directory is asked anew: it may have moved since start-up,
+    // and the settings follow it.
+    char path[kMaxPath];
+    if (serverSettings.settingsInWorkingDir == 1 && WorkingDirectoryFile(path) &&
+        RewriteWorkingDirectoryFile(path))
+        return;
+    WriteKeys(kSettingsFileName);
+}

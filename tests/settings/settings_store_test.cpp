@@ -1,0 +1,303 @@
+#include "settings/server_settings.h"
+#include "settings/settings_store.h"
+#include "support/temp_dir.h"
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+std::string CurrentDirectory()
+{
+    char buffer[4096];
+    return ::getcwd(buffer, sizeof buffer) != nullptr ? buffer : "";
+}
+
+std::vector<std::string> FolderListing(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void SetDirectory(char (&field)[256], const std::string& text)
+{
+    ASSERT_LT(text.size(), sizeof field);
+    std::memcpy(field, text.c_str(), text.size() + 1);
+}
+
+// Settings as a test sees them, so a failure prints every field.
+std::string Describe(const ServerSettings& s)
+{
+    return "default=\"" + std::string(s.defaultDirectory) + "\" restrict=\"" +
+           std::string(s.restrictDirectory) +
+           "\" inWorkingDir=" + std::to_string(s.settingsInWorkingDir) +
+           " readWrite=" + std::to_string(s.readWrite) +
+           " diagnostics=" + std::to_string(s.diagnostics);
+}
+
+// The start-up state, except that directories and flags hold leftovers that
+// a load must replace.
+void FillWithLeftovers()
+{
+    serverSettings = ServerSettings{};
+    SetDirectory(serverSettings.defaultDirectory, "/leftover/default");
+    SetDirectory(serverSettings.restrictDirectory, "/leftover/restrict");
+    serverSettings.readWrite = 1;
+    serverSettings.diagnostics = 1;
+}
+
+class SettingsStore : public ::testing::Test
+{
+protected:
+    void SetUp() override { serverSettings = ServerSettings{}; }
+
+    void TearDown() override { serverSettings = ServerSettings{}; }
+
+    TempDir work;
+    TempDir config;
+    WorkingDirectoryGuard inWork{work.Path()};
+    EnvironmentGuard xdg{"XDG_CONFIG_HOME", config.Path().c_str()};
+    std::string workFile = CurrentDirectory() + "/ferry.ini";
+    std::string userFolder = config.Path() + "/ferry";
+    std::string userFile = userFolder + "/ferry.ini";
+
+    void WriteUserFile(const std::string& content)
+    {
+        std::filesystem::create_directories(userFolder);
+        WriteWholeFile(userFile, content);
+    }
+};
+
+TEST_F(SettingsStore, WithNoFileAnywhereTheDefaultsHold)
+{
+    FillWithLeftovers();
+    LoadSettings();
+    EXPECT_EQ(Describe(serverSettings),
+              "default=\"\" restrict=\"\" inWorkingDir=0 readWrite=0 diagnostics=0");
+    // Loading writes nothing.
+    EXPECT_FALSE(std::filesystem::exists(userFolder));
+    EXPECT_TRUE(FolderListing(work.Path()).empty());
+}
+
+TEST_F(SettingsStore, SavesToThePerUserFileAndReadsItBack)
+{
+    SetDirectory(serverSettings.defaultDirectory, "/srv/tftp/");
+    SetDirectory(serverSettings.restrictDirectory, "/srv/Tftp Root");
+    serverSettings.readWrite = 1;
+    serverSettings.diagnostics = 1;
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile(userFile), "[FERRY]\n"
+                                       "DefaultDirectory=/srv/tftp/\n"
+                                       "RestrictDirectory=/srv/Tftp Root\n"
+                                       "AccessMode=ReadWrite\n"
+                                       "DiagnosticMode=DiagnosticOn\n");
+    EXPECT_FALSE(std::filesystem::exists(workFile));
+
+    serverSettings = ServerSettings{};
+    LoadSettings();
+    EXPECT_EQ(Describe(serverSettings), "default=\"/srv/tftp/\" restrict=\"/srv/Tftp Root\" "
+                                        "inWorkingDir=0 readWrite=1 diagnostics=1");
+}
+
+TEST_F(SettingsStore, WritesEmptyDirectoriesAndTheOffWords)
+{
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile(userFile), "[FERRY]\n"
+                                       "DefaultDirectory=\n"
+                                       "RestrictDirectory=\n"
+                                       "AccessMode=ReadOnly\n"
+                                       "DiagnosticMode=DiagnosticOff\n");
+    FillWithLeftovers();
+    LoadSettings();
+    EXPECT_EQ(Describe(serverSettings),
+              "default=\"\" restrict=\"\" inWorkingDir=0 readWrite=0 diagnostics=0");
+}
+
+TEST_F(SettingsStore, OnlyTheExactWordsSwitchAFlagOn)
+{
+    struct Case
+    {
+        const char* access;
+        const char* diagnostic;
+        std::int32_t readWrite;
+        std::int32_t diagnostics;
+    };
+
+    const Case cases[] = {
+        {"readwrite", "diagnosticon", 1, 1},
+        {"READWRITE", "DIAGNOSTICON", 1, 1},
+        {"  ReadWrite\t", " DiagnosticOn ", 1, 1},
+        {"Read Write", "DiagnosticOff", 0, 0},
+        {"RW", "On", 0, 0},
+        {"1", "1", 0, 0},
+        {"ReadWriteX", "DiagnosticOnce", 0, 0},
+        {"", "", 0, 0},
+    };
+    for (const Case& c : cases) {
+        WriteUserFile(std::string("[FERRY]\nAccessMode=") + c.access +
+                      "\nDiagnosticMode=" + c.diagnostic + "\n");
+        FillWithLeftovers();
+        LoadSettings();
+        EXPECT_EQ(serverSettings.readWrite, c.readWrite) << "AccessMode=" << c.access;
+        EXPECT_EQ(serverSettings.diagnostics, c.diagnostics) << "DiagnosticMode=" << c.diagnostic;
+    }
+}
+
+TEST_F(SettingsStore, ReadsNamesInAnyCaseAndCrLfFiles)
+{
+    WriteUserFile("[ferry]\r\ndefaultdirectory = /srv/a\r\nRESTRICTDIRECTORY=/srv\r\n"
+                  "accessmode=readwrite\r\n");
+    LoadSettings();
+    EXPECT_EQ(Describe(serverSettings),
+              "default=\"/srv/a\" restrict=\"/srv\" inWorkingDir=0 readWrite=1 diagnostics=0");
+}
+
+TEST_F(SettingsStore, AnEmptyKeyLeavesItsDirectoryEmpty)
+{
+    WriteUserFile("[FERRY]\nDefaultDirectory=\nRestrictDirectory=   \n");
+    FillWithLeftovers();
+    LoadSettings();
+    EXPECT_STREQ(serverSettings.defaultDirectory, "");
+    EXPECT_STREQ(serverSettings.restrictDirectory, "");
+}
+
+TEST_F(SettingsStore, CutsAnOverlongDirectoryTo255Characters)
+{
+    std::string longValue = "/" + std::string(299, 'x');
+    WriteUserFile("[FERRY]\nDefaultDirectory=" + longValue + "\nRestrictDirectory=/srv\n");
+    LoadSettings();
+    EXPECT_EQ(std::string(serverSettings.defaultDirectory), longValue.substr(0, 255));
+    EXPECT_STREQ(serverSettings.restrictDirectory, "/srv");
+}
+
+TEST_F(SettingsStore, SavingKeepsTheOtherContentOfThePerUserFile)
+{
+    WriteUserFile("; kept\n[Window]\nAccessMode=not ours\n\n[FERRY]\nExtra=keep\n"
+                  "AccessMode=ReadOnly\n\n[Tail]\nx=1\n");
+    serverSettings.readWrite = 1;
+    SetDirectory(serverSettings.defaultDirectory, "/data");
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile(userFile), "; kept\n[Window]\nAccessMode=not ours\n\n[FERRY]\n"
+                                       "Extra=keep\nAccessMode=ReadWrite\n"
+                                       "DefaultDirectory=/data\nRestrictDirectory=\n"
+                                       "DiagnosticMode=DiagnosticOff\n\n[Tail]\nx=1\n");
+}
+
+TEST_F(SettingsStore, AWorkingDirectoryFileWinsAndIsRewrittenWithOnlyTheFourKeys)
+{
+    const std::string user = "[FERRY]\nDefaultDirectory=/user\nAccessMode=ReadWrite\n";
+    WriteUserFile(user);
+    WriteWholeFile(workFile, "[Other]\r\nx=1\r\n[FERRY]\r\nRestrictDirectory=/work\r\n"
+                             "DiagnosticMode=DiagnosticOn\r\nExtra=dropped\r\n");
+    LoadSettings();
+    EXPECT_EQ(Describe(serverSettings),
+              "default=\"\" restrict=\"/work\" inWorkingDir=1 readWrite=0 diagnostics=1");
+
+    SetDirectory(serverSettings.defaultDirectory, "/new");
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile(workFile), "[FERRY]\n"
+                                       "DefaultDirectory=/new\n"
+                                       "RestrictDirectory=/work\n"
+                                       "AccessMode=ReadOnly\n"
+                                       "DiagnosticMode=DiagnosticOn\n");
+    EXPECT_EQ(ReadWholeFile(userFile), user);
+    // The file was replaced in one step: no temporary file is left beside it.
+    EXPECT_EQ(FolderListing(work.Path()), std::vector<std::string>{"ferry.ini"});
+}
+
+TEST_F(SettingsStore, SavesInTheNewWorkingDirectoryAfterItMoved)
+{
+    WriteWholeFile(workFile, "[FERRY]\nAccessMode=ReadWrite\n");
+    LoadSettings();
+    ASSERT_EQ(serverSettings.settingsInWorkingDir, 1);
+
+    TempDir moved;
+    WorkingDirectoryGuard inMoved(moved.Path());
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile(CurrentDirectory() + "/ferry.ini"), "[FERRY]\n"
+                                                                "DefaultDirectory=\n"
+                                                                "RestrictDirectory=\n"
+                                                                "AccessMode=ReadWrite\n"
+                                                                "DiagnosticMode=DiagnosticOff\n");
+    EXPECT_EQ(ReadWholeFile(workFile), "[FERRY]\nAccessMode=ReadWrite\n");
+    EXPECT_FALSE(std::filesystem::exists(userFile));
+}
+
+TEST_F(SettingsStore, APerUserFileIsNeverPromotedToTheWorkingDirectory)
+{
+    WriteUserFile("[FERRY]\nAccessMode=ReadWrite\n");
+    LoadSettings();
+    ASSERT_EQ(serverSettings.settingsInWorkingDir, 0);
+    ASSERT_EQ(serverSettings.readWrite, 1);
+
+    WriteWholeFile(workFile, "created later\n");
+    serverSettings.diagnostics = 1;
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile(workFile), "created later\n");
+    EXPECT_EQ(ReadWholeFile(userFile), "[FERRY]\nAccessMode=ReadWrite\nDefaultDirectory=\n"
+                                       "RestrictDirectory=\nDiagnosticMode=DiagnosticOn\n");
+}
+
+TEST_F(SettingsStore, FallsBackToThePerUserFileWhenTheWorkingDirectoryFileCannotBeWritten)
+{
+    // A folder of that name counts as a settings file at start-up, but cannot
+    // be replaced by one.
+    ASSERT_TRUE(std::filesystem::create_directory(workFile));
+    LoadSettings();
+    ASSERT_EQ(serverSettings.settingsInWorkingDir, 1);
+
+    serverSettings.readWrite = 1;
+    SaveSettings();
+    EXPECT_TRUE(std::filesystem::is_directory(workFile));
+    EXPECT_EQ(FolderListing(work.Path()), std::vector<std::string>{"ferry.ini"});
+    EXPECT_EQ(ReadWholeFile(userFile), "[FERRY]\n"
+                                       "DefaultDirectory=\n"
+                                       "RestrictDirectory=\n"
+                                       "AccessMode=ReadWrite\n"
+                                       "DiagnosticMode=DiagnosticOff\n");
+}
+
+// The whole path, working directory and "/ferry.ini", must fit in 255
+// characters; a longer one is passed over for the per-user file.
+TEST_F(SettingsStore, UsesTheWorkingDirectoryFileOnlyWhenItsPathFits)
+{
+    WriteUserFile("[FERRY]\nDefaultDirectory=/user\n");
+    std::string cwd = CurrentDirectory();
+    while (cwd.size() < 245) {
+        std::string name(std::min<std::size_t>(245 - cwd.size() - 1, 100), 'd');
+        ASSERT_EQ(::mkdir(name.c_str(), 0700), 0);
+        ASSERT_EQ(::chdir(name.c_str()), 0);
+        cwd = CurrentDirectory();
+    }
+    ASSERT_EQ(cwd.size(), 245u);
+    WriteWholeFile("ferry.ini", "[FERRY]\nDefaultDirectory=/fits\n");
+    LoadSettings();
+    EXPECT_STREQ(serverSettings.defaultDirectory, "/fits");
+    EXPECT_EQ(serverSettings.settingsInWorkingDir, 1);
+
+    ASSERT_EQ(::mkdir("e", 0700), 0);
+    ASSERT_EQ(::chdir("e"), 0);
+    WriteWholeFile("ferry.ini", "[FERRY]\nDefaultDirectory=/too long\n");
+    serverSettings = ServerSettings{};
+    LoadSettings();
+    EXPECT_STREQ(serverSettings.defaultDirectory, "/user");
+    EXPECT_EQ(serverSettings.settingsInWorkingDir, 0);
+
+    // A save with the flag set falls back the same way.
+    serverSettings.settingsInWorkingDir = 1;
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile("ferry.ini"), "[FERRY]\nDefaultDirectory=/too long\n");
+    EXPECT_EQ(ReadWholeFile(userFile), "[FERRY]\nDefaultDirectory=/user\nRestrictDirectory=\n"
+                                       "AccessMode=ReadOnly\nDiagnosticMode=DiagnosticOff\n");
+}
+
+} // namespace
