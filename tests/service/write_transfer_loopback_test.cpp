@@ -1,0 +1,156 @@
+#include "platform/clock.h"
+#include "settings/server_settings.h"
+#include "support/packet_builders.h"
+#include "support/temp_dir.h"
+#include "support/test_server.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+namespace {
+
+class WriteTransfer : public ::testing::Test
+{
+protected:
+    WriteTransfer() { serverSettings.readWrite = 1; }
+
+    // Sends the blocks of a write in lock step and checks each ACK.
+    void Upload(const std::string& name, const std::string& mode,
+                const std::vector<std::string>& blocks)
+    {
+        peer.Send(WriteRequest(name, mode));
+        ASSERT_TRUE(server.Pump());
+        ASSERT_EQ(peer.Receive(), Ack(0));
+        std::uint16_t number = 1;
+        for (const std::string& data : blocks) {
+            peer.Send(DataBlock(number, data));
+            ASSERT_TRUE(server.Pump());
+            ASSERT_EQ(peer.Receive(), Ack(number)) << "block " << number;
+            ++number;
+        }
+    }
+
+    TempDir dir;
+    WorkingDirectoryGuard inDir{dir.Path()};
+    TestServer server;
+    LoopbackPeer peer{server.Port()};
+};
+
+TEST_F(WriteTransfer, OctetBlocksReachTheFileAndTheLastShortBlockEndsIt)
+{
+    std::string a(512, 'a'), b(512, 'b');
+    Upload("up.bin", "octet", {a, b, ""});
+    EXPECT_EQ(server.SessionCount(), 0u);
+    EXPECT_EQ(ReadWholeFile(dir.File("up.bin")), a + b);
+    EXPECT_EQ(server.Log(), "TFTP Daemon started using Winsock Version 1.1\r\n\r\n"
+                            "127.0.0.1 requested to write file up.bin in format octet\r\n"
+                            "Received 1024 bytes in < 1 second from 127.0.0.1\r\n");
+}
+
+TEST_F(WriteTransfer, ExistingWritableFileIsReplaced)
+{
+    WriteWholeFile(dir.File("old"), std::string(2000, 'o'));
+    Upload("old", "octet", {"new"});
+    EXPECT_EQ(ReadWholeFile(dir.File("old")), "new");
+}
+
+TEST_F(WriteTransfer, NetasciiDecodesPairsEvenWhenSplitAcrossBlocks)
+{
+    // Block 1 ends with the CR of a CR LF pair; its LF opens block 2. CR NUL
+    // is a bare CR, a NUL after anything else is data, a final CR stays.
+    std::string block1 = std::string(511, 'x') + "\r";
+    std::string block2("\nA\r\0B\0C\rD\r", 11);
+    Upload("text", "netascii", {block1, block2});
+    EXPECT_EQ(ReadWholeFile(dir.File("text")),
+              std::string(511, 'x') + std::string("\nA\rB\0C\rD\r", 9));
+    EXPECT_NE(server.Log().find("Received 523 bytes"), std::string::npos);
+}
+
+TEST_F(WriteTransfer, RepeatedDataIsAcknowledgedAgainAndOthersAreIgnored)
+{
+    peer.Send(WriteRequest("r", "octet"));
+    server.Pump();
+    ASSERT_EQ(peer.Receive(), Ack(0));
+    peer.Send(DataBlock(0, "nothing")); // the block before 1: our ACK 0 again
+    server.Pump();
+    EXPECT_EQ(peer.Receive(), Ack(0));
+    peer.Send(DataBlock(1, std::string(512, '1')));
+    server.Pump();
+    ASSERT_EQ(peer.Receive(), Ack(1));
+    peer.Send(DataBlock(1, std::string(512, '1'))); // our ACK was lost
+    server.Pump();
+    EXPECT_EQ(peer.Receive(), Ack(1));
+    peer.Send(DataBlock(5, "ahead"));
+    peer.Send(Ack(1)); // not DATA
+    peer.Send(WriteRequest("r", "octet"));
+    server.PumpAll();
+    EXPECT_TRUE(peer.Silent());
+    peer.Send(DataBlock(2, "end"));
+    server.Pump();
+    EXPECT_EQ(peer.Receive(), Ack(2));
+    EXPECT_EQ(ReadWholeFile(dir.File("r")), std::string(512, '1') + "end");
+}
+
+TEST_F(WriteTransfer, FailedWriteIsAnsweredWithAnErrorNotAnAck)
+{
+    // A file-size limit makes the second block fail like a full disk would.
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 600;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+
+    peer.Send(WriteRequest("limited", "octet"));
+    server.Pump();
+    ASSERT_EQ(peer.Receive(), Ack(0));
+    peer.Send(DataBlock(1, std::string(512, 'a')));
+    server.Pump();
+    ASSERT_EQ(peer.Receive(), Ack(1));
+    peer.Send(DataBlock(2, std::string(512, 'b')));
+    server.Pump();
+    auto reply = peer.Receive();
+    setrlimit(RLIMIT_FSIZE, &saved);
+
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->substr(0, 4), std::string("\0\5\0\0", 4));
+    EXPECT_EQ(reply->substr(4), std::string("File too large\n", 15) + std::string(1, '\0'));
+    EXPECT_EQ(server.SessionCount(), 0u);
+    EXPECT_EQ(server.Log().find("Received"), std::string::npos);
+    EXPECT_NE(server.Log().find("Error writing the file received from 127.0.0.1\r\n"),
+              std::string::npos);
+}
+
+TEST_F(WriteTransfer, PeerErrorEndsTheSessionAndLeavesThePartialFile)
+{
+    peer.Send(WriteRequest("part", "octet"));
+    server.Pump();
+    peer.Receive();
+    peer.Send(DataBlock(1, std::string(512, 'p')));
+    server.Pump();
+    peer.Receive();
+    peer.Send(ErrorPacket(3, "my disk is full\r\nSun, 06 Dec 26 fake line"));
+    server.Pump();
+    EXPECT_TRUE(peer.Silent());
+    EXPECT_EQ(server.SessionCount(), 0u);
+    EXPECT_EQ(ReadWholeFile(dir.File("part")), std::string(512, 'p'));
+    // The peer's text cannot start a log line of its own.
+    EXPECT_NE(server.Log().find("Error in session to 127.0.0.1\r\n   error code 3 : "
+                                "my disk is full??Sun, 06 Dec 26 fake line\r\n"),
+              std::string::npos);
+}
+
+TEST_F(WriteTransfer, DurationIsReportedInWholeSeconds)
+{
+    peer.Send(WriteRequest("slow", "octet"));
+    server.Pump();
+    peer.Receive();
+    clock_testing::AdvanceTime(42);
+    peer.Send(DataBlock(1, "x"));
+    server.Pump();
+    EXPECT_NE(server.Log().find("Received 1 bytes in 42 seconds from 127.0.0.1\r\n"),
+              std::string::npos);
+}
+
+} // namespace

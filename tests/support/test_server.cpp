@@ -1,0 +1,125 @@
+#include "support/test_server.h"
+
+#include "log/log_view.h"
+#include "platform/clock.h"
+#include "platform/sockets.h"
+#include "service/server_socket.h"
+#include "service/session_table.h"
+#include "settings/server_settings.h"
+
+#include <arpa/inet.h>
+#include <cstring>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <unistd.h>
+
+TestServer::TestServer()
+{
+    serverSettings = ServerSettings{};
+    LogViewWindow = &log;
+    SetTimerHost(&timers);
+    clock_testing::SetFixedTime(kTestNow);
+    sockets_testing::SetTftpPortOverride(0);
+    EXPECT_EQ(WSAStartup(0x0101, &wsaData), 0);
+    EXPECT_EQ(OpenServerSocket(), 0);
+    port = ServerPort();
+}
+
+TestServer::~TestServer()
+{
+    DestroyAllSessions();
+    WSACleanup();
+    ServerSocket = INVALID_SOCKET;
+    SetTimerHost(nullptr);
+    LogViewWindow = nullptr;
+    clock_testing::UseRealTime();
+    sockets_testing::SetTftpPortOverride(-1);
+    serverSettings = ServerSettings{};
+}
+
+bool TestServer::Pump(int timeoutMs)
+{
+    pollfd p{ServerSocket, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) != 1)
+        return false;
+    OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), FD_READ);
+    return true;
+}
+
+int TestServer::PumpAll()
+{
+    int handled = 0;
+    while (Pump(50))
+        ++handled;
+    return handled;
+}
+
+std::string TestServer::Log() const
+{
+    std::string out = log.text;
+    const std::string stamp = kTestStamp;
+    for (std::size_t at = out.find(stamp); at != std::string::npos; at = out.find(stamp, at))
+        out.erase(at, stamp.size());
+    return out;
+}
+
+std::size_t TestServer::SessionCount() const
+{
+    std::size_t n = 0;
+    for (Session* s = SessionTable; s != nullptr; s = s->next)
+        ++n;
+    return n;
+}
+
+LoopbackPeer::LoopbackPeer(std::uint16_t serverPort)
+{
+    fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
+    server.sin_family = AF_INET;
+    server.sin_port = htons(serverPort);
+    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+}
+
+LoopbackPeer::~LoopbackPeer()
+{
+    ::close(fd);
+}
+
+void LoopbackPeer::Send(const std::string& datagram)
+{
+    ssize_t sent = ::sendto(fd, datagram.data(), datagram.size(), 0,
+                            reinterpret_cast<sockaddr*>(&server), sizeof server);
+    ASSERT_EQ(sent, static_cast<ssize_t>(datagram.size()));
+}
+
+std::optional<std::string> LoopbackPeer::Receive(int timeoutMs)
+{
+    pollfd p{fd, POLLIN, 0};
+    if (::poll(&p, 1, timeoutMs) != 1)
+        return std::nullopt;
+    char buffer[65536];
+    sockaddr_in from{};
+    socklen_t length = sizeof from;
+    ssize_t n =
+        ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+    if (n < 0)
+        return std::nullopt;
+    lastSourcePort = ntohs(from.sin_port);
+    return std::string(buffer, static_cast<std::size_t>(n));
+}
+
+bool LoopbackPeer::Silent(int timeoutMs)
+{
+    return !Receive(timeoutMs).has_value();
+}
+
+std::uint16_t LoopbackPeer::Port() const
+{
+    sockaddr_in local{};
+    socklen_t length = sizeof local;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
+    return ntohs(local.sin_port);
+}
