@@ -20,7 +20,8 @@ char socketErrorLine[kMessageBufferSize];
 
 // Formats into a message buffer. Output longer than the buffer is cut so
 // that it still ends with the line break every message carries.
-void FormatMessage(char (&out)[kMessageBufferSize], const char* format, va_list args)
+__attribute__((format(printf, 2, 0))) void FormatMessage(char (&out)[kMessageBufferSize],
+                                                         const char* format, va_list args)
 {
     int wanted = std::vsnprintf(out, sizeof out, format, args);
     if (wanted < 0) {

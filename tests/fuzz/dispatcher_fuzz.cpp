@@ -1,0 +1,140 @@
+// Feeds arbitrary datagram sequences to the dispatcher through real sockets.
+//
+// An input is a list of records: one control byte, a 16-bit big-endian
+// length, then that many datagram bytes. The control byte's low two bits
+// pick one of three client ports (3 fires every armed retransmission timer
+// instead of sending), bit 2 flips the diagnostics switch.
+
+#include "log/log_view.h"
+#include "log/memory_log_view.h"
+#include "platform/clock.h"
+#include "platform/sockets.h"
+#include "platform/timers.h"
+#include "service/server_socket.h"
+#include "service/session_table.h"
+#include "settings/server_settings.h"
+
+#include <arpa/inet.h>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <poll.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class ManualTimers : public TimerHost
+{
+public:
+    void Start(std::uint32_t id, unsigned, TimerCallback callback) override
+    {
+        armed[id] = callback;
+    }
+
+    void Stop(std::uint32_t id) override { armed.erase(id); }
+
+    void FireAll()
+    {
+        std::map<std::uint32_t, TimerCallback> now = armed;
+        for (auto& [id, callback] : now)
+            callback(id);
+    }
+
+    std::map<std::uint32_t, TimerCallback> armed;
+};
+
+MemoryLogView logView;
+ManualTimers timers;
+int clients[3];
+sockaddr_in serverAddress{};
+
+void Drain(int fd)
+{
+    char buffer[2048];
+    while (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) >= 0) {
+    }
+}
+
+void PumpServer()
+{
+    pollfd p{ServerSocket, POLLIN, 0};
+    while (::poll(&p, 1, 0) == 1)
+        OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), FD_READ);
+}
+
+void SetUp()
+{
+    // Everything the fuzzer may write stays inside its own folder: the
+    // server is restricted to it.
+    char folder[] = "/tmp/ferry-fuzz-XXXXXX";
+    if (::mkdtemp(folder) == nullptr || ::chdir(folder) != 0)
+        std::abort();
+    std::FILE* f = std::fopen("a", "wb");
+    for (int i = 0; i < 1500; ++i)
+        std::fputc(i % 3 == 0 ? '\n' : (i % 7 == 0 ? '\r' : 'x'), f);
+    std::fclose(f);
+    f = std::fopen("empty", "wb");
+    std::fclose(f);
+    ::mkdir("sub", 0755);
+    ::mkfifo("fifo", 0666);
+
+    std::snprintf(serverSettings.restrictDirectory, sizeof serverSettings.restrictDirectory, "%s",
+                  folder);
+    std::snprintf(serverSettings.defaultDirectory, sizeof serverSettings.defaultDirectory, "%s",
+                  folder);
+    serverSettings.readWrite = 1;
+    LogViewWindow = &logView;
+    SetTimerHost(&timers);
+    clock_testing::SetFixedTime(1796521800);
+    sockets_testing::SetTftpPortOverride(0);
+    WSAStartup(0x0101, &wsaData);
+    if (OpenServerSocket() != 0)
+        std::abort();
+
+    serverAddress.sin_family = AF_INET;
+    serverAddress.sin_port = htons(ServerPort());
+    serverAddress.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    for (int& c : clients) {
+        c = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in local{};
+        local.sin_family = AF_INET;
+        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(c, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size)
+{
+    static bool ready = (SetUp(), true);
+    (void)ready;
+
+    std::size_t at = 0;
+    while (at + 3 <= size) {
+        unsigned control = data[at];
+        std::size_t length = static_cast<std::size_t>((data[at + 1] << 8) | data[at + 2]);
+        at += 3;
+        length = std::min(length, size - at);
+        if ((control & 4) != 0)
+            serverSettings.diagnostics ^= 1;
+        if ((control & 3) == 3) {
+            timers.FireAll();
+        } else {
+            ::sendto(clients[control & 3], data + at, length, 0,
+                     reinterpret_cast<sockaddr*>(&serverAddress), sizeof serverAddress);
+            PumpServer();
+        }
+        at += length;
+    }
+    for (int c : clients)
+        Drain(c);
+    DestroyAllSessions();
+    serverSettings.diagnostics = 0;
+    if (logView.text.size() > (1u << 20))
+        logView.text.clear(), logView.SetCaret(0);
+    return 0;
+}
