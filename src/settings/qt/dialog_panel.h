@@ -16,6 +16,8 @@ void ApplyDialogFace(QWidget* dialog);
 
 class ShadePanel : public QWidget
 {
+    Q_OBJECT
+
 public:
     enum class Kind
     {

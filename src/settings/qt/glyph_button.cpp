@@ -141,7 +141,7 @@ void GlyphButton::drawGlyph(QPainter& painter, const QRect& area) const
     case Face::Help: {
         QFont mark = font();
         mark.setBold(true);
-        mark.setPixelSize(std::max(6, side * 9 / 10));
+        mark.setPixelSize(std::max(6, side * 5 / 4));
         painter.setFont(mark);
         painter.setPen(isEnabled() ? QColor::fromRgb(kHelpBlue) : QColor::fromRgb(kShadowGrey));
         painter.drawText(box, Qt::AlignCenter, QStringLiteral("?"));

@@ -10,6 +10,8 @@
 
 class GlyphButton : public QPushButton
 {
+    Q_OBJECT
+
 public:
     enum class Face
     {
