@@ -52,10 +52,9 @@ bool WorkingDirectoryFile(char (&path)[kMaxPath])
 
 void ReadDirectory(const char* key, char (&field)[256], const char* fileName)
 {
-    field[0] = '\0';
-    char value[256];
-    if (GetPrivateProfileString(kSettingsSection, key, "", value, sizeof value, fileName) != 0)
-        std::memcpy(field, value, sizeof field);
+    // A missing or empty key leaves the field empty; a longer value is cut
+    // to the field's 255 characters.
+    GetPrivateProfileString(kSettingsSection, key, "", field, sizeof field, fileName);
 }
 
 std::int32_t ReadFlag(const char* key, const char* onWord, const char* fileName)
