@@ -266,6 +266,26 @@ TEST_F(SettingsStore, FallsBackToThePerUserFileWhenTheWorkingDirectoryFileCannot
                                        "DiagnosticMode=DiagnosticOff\n");
 }
 
+// A save that cannot be completed leaves the working directory's file as it
+// was, never emptied; a directory with a line break cannot add keys of its
+// own to any file.
+TEST_F(SettingsStore, AFailedSaveLeavesTheWorkingDirectoryFileWhole)
+{
+    const std::string before = "[FERRY]\nDefaultDirectory=/kept\nAccessMode=ReadWrite\n";
+    WriteWholeFile(workFile, before);
+    LoadSettings();
+    ASSERT_EQ(serverSettings.settingsInWorkingDir, 1);
+
+    SetDirectory(serverSettings.defaultDirectory, "/x\nDiagnosticMode=DiagnosticOn");
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile(workFile), before);
+    EXPECT_EQ(FolderListing(work.Path()), std::vector<std::string>{"ferry.ini"});
+    EXPECT_EQ(ReadWholeFile(userFile), "[FERRY]\n"
+                                       "RestrictDirectory=\n"
+                                       "AccessMode=ReadWrite\n"
+                                       "DiagnosticMode=DiagnosticOff\n");
+}
+
 // The whole path, working directory and "/ferry.ini", must fit in 255
 // characters; a longer one is passed over for the per-user file.
 TEST_F(SettingsStore, UsesTheWorkingDirectoryFileOnlyWhenItsPathFits)
