@@ -1,0 +1,27 @@
+#pragma once
+
+// Command numbers of the menu and tool bar. A command's status-bar hint is
+// the string of the same number, and its tool-bar bitmap carries it too.
+
+namespace command {
+constexpr int kOptions = 22005;
+constexpr int kSave = 24333;
+constexpr int kSaveAs = 24334;
+constexpr int kPrint = 24337;
+constexpr int kPrintSetup = 24338;
+constexpr int kExit = 24310;
+constexpr int kClearAll = 24326;
+constexpr int kFind = 24351;
+constexpr int kNext = 24353;
+constexpr int kHelpContents = 2001;
+constexpr int kHelpUsing = 2002;
+constexpr int kAbout = 2009;
+} // namespace command
+
+// The status bar's key labels, "EXT|CAPS|NUM|SCRL|OVR|REC".
+constexpr unsigned kKeyIndicatorLabels = 32530;
+
+// Captions and the question of the general error report.
+constexpr unsigned kUnhandledExceptionCaption = 32764;
+constexpr unsigned kResumeQuestion = 32765;
+constexpr unsigned kWindowExceptionCaption = 32766;

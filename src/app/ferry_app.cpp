@@ -1,0 +1,152 @@
+#include "app/ferry_app.h"
+
+#include "app/application_name.h"
+#include "app/command_ids.h"
+#include "app/ferry_edit_file.h"
+#include "app/message_box.h"
+#include "app/sdi_dec_frame.h"
+#include "platform/open_file_limit.h"
+#include "platform/string_table.h"
+#include "service/server_socket.h"
+#include "service/session_table.h"
+#include "settings/settings_store.h"
+
+#include <QPrinterInfo>
+
+namespace {
+
+QString LoadString(unsigned id, const char* fallback)
+{
+    char text[256];
+    return LoadStringResource(id, text, sizeof text) > 0 ? QString::fromUtf8(text)
+                                                         : QString::fromUtf8(fallback);
+}
+
+} // namespace
+
+ferryApp::ferryApp(int& argc, char** argv)
+    : QApplication(argc, argv)
+    , name(ApplicationName())
+    , socketNotifyHost([](SOCKET s) { OnSocketNotify(static_cast<std::uintptr_t>(s), FD_READ); })
+{
+    setApplicationName(QStringLiteral("ferry"));
+    setApplicationVersion(QStringLiteral("1.6"));
+    setDesktopFileName(QStringLiteral("ferry"));
+    fileDialogData.flags = kOfnFileMustExist | kOfnHideReadOnly | kOfnOverwritePrompt;
+    fileDialogData.filter = QStringLiteral("All Files (*.*)|*.*|");
+    RaiseOpenFileLimit();
+    SetSocketNotifyHost(&socketNotifyHost);
+    LoadSettings();
+}
+
+ferryApp::~ferryApp()
+{
+    shutDownServer();
+    delete frame;
+    SetSocketNotifyHost(nullptr);
+}
+
+int ferryApp::createMainWindow()
+{
+    frame = new SDIDecFrame(*this);
+    frame->logView()->setMirrorToStdout(headlessMode);
+    if (frame->logView()->logViewSetup(fileDialogData) != 0) {
+        delete frame;
+        return 1;
+    }
+    serverUp = true;
+    return 0;
+}
+
+SDIDecFrame* ferryApp::mainWindow() const
+{
+    return frame;
+}
+
+int ferryApp::run()
+{
+    if (createMainWindow() != 0)
+        return 1;
+    frame->show();
+    int code = exec();
+    shutDownServer();
+    delete frame;
+    return code;
+}
+
+bool ferryApp::closeCheck()
+{
+    if (frame && !frame->logView()->canClose())
+        return false; // the server keeps serving, as if nothing had been asked
+    shutDownServer();
+    if (helpOpened)
+        quitHelp();
+    return true;
+}
+
+void ferryApp::shutDownServer()
+{
+    if (!serverUp)
+        return;
+    serverUp = false;
+    // Peers are not told; files being written stay as far as they got.
+    DestroyAllSessions();
+    socketNotifyHost.UnwatchAll();
+    WSACleanup();
+}
+
+void ferryApp::terminate()
+{
+    shutDownServer();
+    if (frame)
+        frame->closeWithoutAsking();
+    exit(0);
+}
+
+void ferryApp::setHeadless(bool on)
+{
+    headlessMode = on;
+    SetHeadlessBoxes(on);
+}
+
+bool ferryApp::printerAvailable()
+{
+    return !QPrinterInfo::defaultPrinter().isNull();
+}
+
+void ferryApp::helpContents() {}
+
+void ferryApp::helpUsing() {}
+
+void ferryApp::quitHelp() {}
+
+bool ferryApp::notify(QObject* receiver, QEvent* event)
+{
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const WindowError& error) {
+        reportException(QString::fromUtf8(error.what()), true);
+    } catch (const std::exception& error) {
+        reportException(QString::fromUtf8(error.what()), false);
+    } catch (...) {
+        reportException(QStringLiteral("Unknown Exception"), false);
+    }
+    return false;
+}
+
+// What the interrupted handler had not yet done is abandoned either way; No
+// ends the run with -1. Unattended, the box takes its default button, Yes,
+// so a server without a display keeps serving.
+bool ferryApp::reportException(const QString& text, bool fromWindowLayer)
+{
+    QString caption = fromWindowLayer
+                          ? LoadString(kWindowExceptionCaption, "ObjectWindows Exception")
+                          : LoadString(kUnhandledExceptionCaption, "Unhandled Exception");
+    QString question = LoadString(kResumeQuestion, "OK to resume?");
+    BoxAnswer answer = ShowMessageBox(nullptr, text + QLatin1Char('\n') + question, caption,
+                                      BoxIcon::Stop, BoxButtons::YesNo, BoxAnswer::Yes);
+    if (answer == BoxAnswer::Yes)
+        return true;
+    exit(-1);
+    return false;
+}

@@ -1,0 +1,85 @@
+#pragma once
+
+// The application object. Built first, it loads the settings before any
+// window exists; it builds the main window, whose log view starts the TFTP
+// service; it turns an exception that escapes an event handler into the
+// general error report; and when the main window may close it tears the
+// server down: every session destroyed, then the sockets service released.
+
+#include "app/file_dialog_data.h"
+#include "platform/qt/qt_socket_notify_host.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QString>
+
+class SDIDecFrame;
+
+class ferryApp : public QApplication
+{
+    Q_OBJECT
+public:
+    ferryApp(int& argc, char** argv);
+    ~ferryApp() override;
+
+    static ferryApp* instance() { return static_cast<ferryApp*>(QCoreApplication::instance()); }
+
+    // Builds and shows the main window and runs the event loop. Returns the
+    // exit code: the loop's result, 1 when the server could not start, -1
+    // when the operator ended the run after an unhandled exception.
+    int run();
+
+    // Builds the main window and starts the server; 0, or 1 after a
+    // start-up failure was shown (the window is then gone again).
+    int createMainWindow();
+    SDIDecFrame* mainWindow() const;
+
+    // Asked before the main window closes: may it? When it may, the server
+    // is torn down here.
+    bool closeCheck();
+    // Destroys every session and releases the sockets service; idempotent.
+    void shutDownServer();
+
+    bool serverRunning() const { return serverUp; }
+
+    // SIGINT or SIGTERM: ends the run the orderly way, without asking about
+    // the log.
+    void terminate();
+
+    // Without a display: log entries to standard output, boxes to standard
+    // error with their default answers.
+    void setHeadless(bool on);
+
+    bool headless() const { return headlessMode; }
+
+    // A default printer is what Print and Print Setup need.
+    bool printerAvailable();
+    // Help: filled in by the help viewer.
+    void helpContents();
+    void helpUsing();
+    void quitHelp();
+
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    const QString name;
+    FileDialogData fileDialogData;
+    bool helpOpened = false;
+    bool contextHelpMode = false;
+    int printingCount = 0;
+
+private:
+    bool reportException(const QString& text, bool fromWindowLayer);
+
+    QtSocketNotifyHost socketNotifyHost;
+    QPointer<SDIDecFrame> frame;
+    bool serverUp = false;
+    bool headlessMode = false;
+};
+
+// An error raised by the window layer itself; its report has a caption of
+// its own.
+class WindowError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};

@@ -1,0 +1,241 @@
+#include "app/ferry_edit_file.h"
+
+#include "app/server_startup.h"
+#include "log/log_view.h"
+#include "platform/timers.h"
+
+#include <QFontDatabase>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include <string_view>
+
+namespace {
+
+// Characters that the widget would turn into a paragraph break. Only CR LF
+// may do that, so a lone one is shown as its control picture instead.
+QChar Displayable(QChar c)
+{
+    switch (c.unicode()) {
+    case u'\r':
+        return QChar(0x240D);
+    case u'\n':
+    case QChar::ParagraphSeparator:
+    case 0xFDD0: // the widget's frame markers
+    case 0xFDD1:
+        return QChar(0x240A);
+    default:
+        return c;
+    }
+}
+
+QString DisplayText(std::string_view piece)
+{
+    QString text = QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size()));
+    for (QChar& c : text)
+        c = Displayable(c);
+    return text;
+}
+
+// Length in the saved text: UTF-8 bytes, and 2 for each paragraph break
+// (CR LF), which the widget reports as U+2029.
+std::size_t LogTextLength(QStringView text)
+{
+    std::size_t length = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        char16_t c = text[i].unicode();
+        if (c < 0x80 || c == QChar::ParagraphSeparator)
+            length += c < 0x80 ? 1 : 2;
+        else if (c < 0x800)
+            length += 2;
+        else if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
+                 QChar::isLowSurrogate(text[i + 1].unicode()))
+            length += 4, ++i;
+        else
+            length += 3;
+    }
+    return length;
+}
+
+// The character index in `line` at which `bytes` bytes of its UTF-8 form
+// have passed.
+int CharIndexAtByte(const QString& line, std::size_t bytes)
+{
+    std::size_t passed = 0;
+    int i = 0;
+    while (i < line.size() && passed < bytes) {
+        bool pair = line.at(i).isHighSurrogate() && i + 1 < line.size();
+        passed += LogTextLength(QStringView(line).mid(i, pair ? 2 : 1));
+        i += pair ? 2 : 1;
+    }
+    return i;
+}
+
+} // namespace
+
+ferryEditFile::ferryEditFile(QWidget* parent)
+    : QPlainTextEdit(parent)
+{
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Entries are appended and never undone; an undo stack would only grow.
+    setUndoRedoEnabled(false);
+    // Stamps and peer addresses line up in columns in a fixed-pitch font.
+    setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    SetReadOnly(true);
+}
+
+ferryEditFile::~ferryEditFile()
+{
+    mirror.Flush();
+    if (LogViewWindow == this)
+        LogViewWindow = nullptr;
+    if (timerHostInstalled)
+        SetTimerHost(nullptr);
+}
+
+int ferryEditFile::logViewSetup(const FileDialogData& fileDialog)
+{
+    fileDialogData = fileDialog;
+    // The view exists before the service starts, so the service's first
+    // line (or its socket error line) has somewhere to go.
+    LogViewWindow = this;
+    SetTimerHost(&timerHost);
+    timerHostInstalled = true;
+    newDocument();
+    setFileName(QStringLiteral("ferry.log"));
+    SetReadOnly(true);
+    return StartTftpService(this);
+}
+
+void ferryEditFile::newDocument()
+{
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    cursor.removeSelectedText();
+    textLength = 0;
+    documentName.clear();
+    modified = false;
+    emit commandStateChanged();
+}
+
+void ferryEditFile::setFileName(const QString& name)
+{
+    documentName = name;
+    emit fileNameChanged(documentName);
+}
+
+void ferryEditFile::setModified(bool on)
+{
+    if (modified == on)
+        return;
+    modified = on;
+    emit commandStateChanged();
+}
+
+void ferryEditFile::SetCaret(std::size_t position)
+{
+    QTextCursor cursor = textCursor();
+    if (position >= textLength) {
+        // The append path: one past the end. O(1) whatever the log's size.
+        if (cursor.hasSelection() || !cursor.atEnd()) {
+            cursor.movePosition(QTextCursor::End);
+            setTextCursor(cursor);
+        }
+        return;
+    }
+    std::size_t passed = 0;
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        const QString line = block.text();
+        std::size_t lineLength = LogTextLength(line);
+        if (position <= passed + lineLength) {
+            cursor.setPosition(block.position() + CharIndexAtByte(line, position - passed));
+            break;
+        }
+        passed += lineLength + 2;
+        if (position < passed) { // inside a CR LF: the caret goes before it
+            cursor.setPosition(block.position() + static_cast<int>(line.size()));
+            break;
+        }
+    }
+    setTextCursor(cursor);
+}
+
+void ferryEditFile::InsertAtCaret(const char* text)
+{
+    if (text == nullptr || text[0] == '\0')
+        return;
+    const bool wasEmpty = textLength == 0;
+    QTextCursor cursor = textCursor();
+    if (cursor.hasSelection()) {
+        textLength -= LogTextLength(cursor.selectedText());
+        cursor.removeSelectedText();
+    }
+    std::string_view rest(text);
+    for (;;) {
+        std::size_t lineEnd = rest.find("\r\n");
+        std::string_view piece = rest.substr(0, lineEnd);
+        if (!piece.empty()) {
+            QString shown = DisplayText(piece);
+            cursor.insertText(shown);
+            textLength += LogTextLength(shown);
+        }
+        if (lineEnd == std::string_view::npos)
+            break;
+        cursor.insertBlock();
+        textLength += 2;
+        rest.remove_prefix(lineEnd + 2);
+    }
+    // Putting the caret after the new text scrolls the view to it.
+    setTextCursor(cursor);
+    if (mirrorToStdout)
+        mirror.Add(text);
+    if (!modified || wasEmpty) {
+        modified = true;
+        emit commandStateChanged();
+    }
+}
+
+void ferryEditFile::SetReadOnly(bool on)
+{
+    if (on != isReadOnly()) {
+        setReadOnly(on);
+        // Read-only still lets the operator select, scroll and copy with
+        // the keyboard, as an edit control does.
+        if (on)
+            setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    }
+    // The activity log makes the view read-only after every entry: the
+    // entry is complete, so this is the moment to pass it on.
+    if (on && mirrorToStdout)
+        mirror.Flush();
+}
+
+QByteArray ferryEditFile::logText() const
+{
+    QByteArray text;
+    text.reserve(static_cast<qsizetype>(textLength));
+    for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
+        if (block != document()->begin())
+            text += "\r\n";
+        text += block.text().toUtf8();
+    }
+    return text;
+}
+
+void ferryEditFile::clearAll()
+{
+    // A read-only view refuses the deletion, hence the brief writable state.
+    SetReadOnly(false);
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    if (cursor.hasSelection()) {
+        cursor.removeSelectedText();
+        textLength = 0;
+        modified = true;
+        emit commandStateChanged();
+    }
+    SetReadOnly(true);
+}

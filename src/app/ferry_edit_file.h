@@ -1,0 +1,96 @@
+#pragma once
+
+// The log view: a read-only, unwrapped text with both scroll bars that the
+// activity log appends to. Its text is kept with CR LF line ends: each CR LF
+// is a paragraph break in the widget, and the view counts the length of the
+// CR LF text itself, so an append never reads the text back. It also owns
+// the retransmission timers and the log's document commands: Save, Save As,
+// Clear All, Find, Next and the question about saving at close.
+
+#include "app/ferry_find_dlg.h"
+#include "app/file_dialog_data.h"
+#include "app/stdout_mirror.h"
+#include "app/text_search.h"
+#include "log/log_view.h"
+#include "platform/qt/qt_timer_host.h"
+
+#include <QPlainTextEdit>
+#include <QPointer>
+
+#include <cstddef>
+
+class ferryEditFile : public QPlainTextEdit, public LogView
+{
+    Q_OBJECT
+public:
+    explicit ferryEditFile(QWidget* parent = nullptr);
+    ~ferryEditFile() override;
+
+    // Becomes the activity log's view, names the log, and starts the TFTP
+    // service. 0 on success; 1 after a start-up failure was shown.
+    int logViewSetup(const FileDialogData& fileDialog);
+
+    // LogView
+    std::size_t TextLength() const override { return textLength; }
+
+    void SetCaret(std::size_t position) override;
+    void InsertAtCaret(const char* text) override;
+    void SetReadOnly(bool readOnly) override;
+
+    // The whole text as it is saved: UTF-8 with CR LF line ends.
+    QByteArray logText() const;
+
+    bool isModified() const { return modified; }
+
+    bool holdsText() const { return textLength > 0; }
+
+    const QString& fileName() const { return documentName; }
+
+    bool save();
+    bool saveAs();
+    void clearAll();
+    // Asks whether to save a changed log; false when the operator cancels.
+    bool canClose();
+
+    void openFind();
+
+    bool findOpen() const { return !findDialog.isNull(); }
+
+    ferryFindDlg* findDlg() const { return findDialog; }
+
+    bool hasSearchText() const { return searchEntered; }
+
+    const SearchSettings& searchSettings() const { return search; }
+
+    bool findNext();
+
+    // Headless runs mirror every entry to standard output.
+    void setMirrorToStdout(bool on) { mirrorToStdout = on; }
+
+    // Tests drive Qt's own file dialog instead of the platform's.
+    static void setUseNativeDialogs(bool on);
+
+signals:
+    // Something an enabling rule looks at has changed.
+    void commandStateChanged();
+    void fileNameChanged(const QString& fileName);
+
+private:
+    void newDocument();
+    void setFileName(const QString& name);
+    void setModified(bool on);
+    bool writeTo(const QString& path);
+    QString caption() const;
+
+    std::size_t textLength = 0;
+    bool modified = false;
+    QString documentName;
+    FileDialogData fileDialogData;
+    SearchSettings search;
+    bool searchEntered = false;
+    QPointer<ferryFindDlg> findDialog;
+    QtTimerHost timerHost;
+    bool timerHostInstalled = false;
+    bool mirrorToStdout = false;
+    StdoutMirror mirror;
+};

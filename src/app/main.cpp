@@ -1,0 +1,43 @@
+// ferry: a TFTP server with one window that shows its activity log.
+
+#include "app/display_choice.h"
+#include "app/ferry_app.h"
+#include "app/message_box.h"
+#include "app/termination_signals.h"
+
+#include <exception>
+
+namespace {
+
+// The application object may already be gone, and a box needs one.
+void ReportFatal(int argc, char** argv, const char* text)
+{
+    if (qEnvironmentVariable("QT_QPA_PLATFORM") == QLatin1String("offscreen"))
+        SetHeadlessBoxes(true);
+    if (QApplication::instance() == nullptr && !HeadlessBoxes()) {
+        QApplication boxApp(argc, argv);
+        ShowMessageBox(nullptr, QString::fromUtf8(text), QStringLiteral("Exception"), BoxIcon::None,
+                       BoxButtons::Ok);
+        return;
+    }
+    ShowMessageBox(nullptr, QString::fromUtf8(text), QStringLiteral("Exception"), BoxIcon::None,
+                   BoxButtons::Ok);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    ChooseOffscreenWithoutDisplay();
+    try {
+        ferryApp app(argc, argv);
+        app.setHeadless(RunningOffscreen());
+        TerminationSignals terminationSignals;
+        QObject::connect(&terminationSignals, &TerminationSignals::received, &app,
+                         [&app] { app.terminate(); });
+        return app.run();
+    } catch (const std::exception& error) {
+        ReportFatal(argc, argv, error.what());
+        return -1;
+    }
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+// The main window: menu, tool bar, status bar and the log view as its
+// client. Every command's enabling rule is applied when a menu opens and
+// whenever the state it looks at changes, which keeps the tool bar current.
+
+#include <QMainWindow>
+
+#include <functional>
+#include <map>
+
+class QAction;
+class QLabel;
+class QMenu;
+class QTimer;
+class ferryApp;
+class ferryEditFile;
+
+class SDIDecFrame : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit SDIDecFrame(ferryApp& app);
+    ~SDIDecFrame() override;
+
+    ferryEditFile* logView() const { return view; }
+
+    // The action of a command number (command_ids.h), for the tool bar and tests.
+    QAction* action(int commandId) const;
+
+    QLabel* keyIndicator(int index) const { return indicators[index]; }
+
+    // Applies every enabling rule now.
+    void updateCommands();
+    // Closes without the close check: the server is already down.
+    void closeWithoutAsking();
+
+    // Hooks for printing and help.
+    void cmOptions();
+    void cmPrint();
+    void cmPrintSetup();
+    void cmHelpContents();
+    void cmHelpUsing();
+    void cmAbout();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createActions();
+    void createMenus();
+    void createToolBar();
+    void createStatusBar();
+    void updateTitle(const QString& fileName);
+    void updateKeyIndicators();
+    QAction* addCommand(int commandId, const QString& text, std::function<void()> handler);
+    void trackPopupHint(QMenu* menu, int firstCommand);
+
+    ferryApp& app;
+    ferryEditFile* view;
+    std::map<int, QAction*> actions;
+    QLabel* indicators[3] = {};
+    QTimer* keyStateTimer = nullptr;
+    bool printerKnown = false;
+    bool printerReady = false;
+    bool closingWithoutAsking = false;
+};
