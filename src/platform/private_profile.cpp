@@ -1,11 +1,11 @@
 #include "platform/private_profile.h"
 
+#include "platform/file_replace.h"
+
 #include <cerrno>
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fcntl.h>
 #include <pwd.h>
 #include <string>
 #include <string_view>
@@ -193,89 +193,6 @@ bool HasLineBreak(const char* text)
     return text != nullptr && std::strpbrk(text, "\r\n") != nullptr;
 }
 
-bool WriteAll(int fd, const std::string& data)
-{
-    std::size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// The folder of `path`, for the temporary file that replaces it.
-std::string FolderOf(const std::string& path)
-{
-    std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return ".";
-    if (slash == 0)
-        return "/";
-    return path.substr(0, slash);
-}
-
-// Replaces the file in one step: the new text goes to a temporary file in
-// the same folder, reaches the disk, and is renamed over the old file. A
-// crash or a full disk therefore leaves either the old file or the new one,
-// never a half-written one.
-bool ReplaceFile(std::string path, const std::string& content)
-{
-    // A linked profile (kept elsewhere, say with the user's other settings)
-    // stays a link: the file it points to is the one replaced.
-    struct stat linkInfo;
-    if (::lstat(path.c_str(), &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-        char* target = ::realpath(path.c_str(), nullptr);
-        if (target != nullptr) {
-            path = target;
-            std::free(target);
-        }
-    }
-
-    struct stat old;
-    bool existed = ::stat(path.c_str(), &old) == 0;
-    if (existed && !S_ISREG(old.st_mode))
-        return false;
-
-    std::string folder = FolderOf(path);
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = folder + "/.ferry-profile-" + std::to_string(::getpid()) + "-" +
-               std::to_string(attempt) + ".tmp";
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-
-    bool ok = true;
-    if (existed) {
-        // Keep the old file's permissions and, where we may, its owner.
-        ok = ::fchmod(fd, old.st_mode & 07777) == 0;
-        if (ok && (old.st_uid != ::geteuid() || old.st_gid != ::getegid()))
-            (void)::fchown(fd, old.st_uid, old.st_gid);
-    }
-    ok = ok && WriteAll(fd, content) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    ok = ok && ::rename(temp.c_str(), path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(temp.c_str());
-        return false;
-    }
-    int dirFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dirFd >= 0) {
-        (void)::fsync(dirFd);
-        ::close(dirFd);
-    }
-    return true;
-}
-
 bool MakeFolders(const std::string& folder)
 {
     std::size_t pos = 1;
@@ -400,7 +317,7 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
         added.push_back({"[" + std::string(sectionName) + "]", {}});
         added.push_back({entry, {}});
         InsertLines(&profile, profile.lines.size(), std::move(added));
-        return ReplaceFile(path, Serialize(profile));
+        return ReplaceFileContent(path, Serialize(profile));
     }
 
     std::size_t first = static_cast<std::size_t>(header);
@@ -427,5 +344,5 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
         }
     }
 
-    return ReplaceFile(path, Serialize(profile));
+    return ReplaceFileContent(path, Serialize(profile));
 }

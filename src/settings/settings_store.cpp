@@ -1,5 +1,6 @@
 #include "settings/settings_store.h"
 
+#include "platform/file_replace.h"
 #include "platform/full_path.h"
 #include "platform/private_profile.h"
 #include "settings/server_settings.h"
@@ -91,41 +92,22 @@ bool WriteKeys(const char* fileName)
 // disk leaves the old settings rather than an emptied file.
 bool RewriteWorkingDirectoryFile(const char* linkOrPath)
 {
-    // A linked ferry.ini stays a link: the file it points to is rewritten.
-    std::string path = linkOrPath;
-    struct stat linkInfo;
-    if (::lstat(linkOrPath, &linkInfo) == 0 && S_ISLNK(linkInfo.st_mode)) {
-        if (char* target = ::realpath(linkOrPath, nullptr)) {
-            path = target;
-            std::free(target);
-        }
-    }
-
+    std::string path = FollowLink(linkOrPath);
     // A file the operator marked read-only is left alone, as is one in a
     // folder we may not write; the caller then falls back to the per-user file.
-    struct stat old;
-    bool existed = ::stat(path.c_str(), &old) == 0;
-    if (existed && ::access(path.c_str(), W_OK) != 0)
+    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
         return false;
 
-    std::string temp;
-    int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = path + ".new-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0 && errno != EEXIST)
-            return false;
-    }
+    std::string sibling;
+    int fd = CreateSiblingFile(path, &sibling);
     if (fd < 0)
         return false;
-    if (existed && S_ISREG(old.st_mode))
-        (void)::fchmod(fd, old.st_mode & 07777);
     ::close(fd);
-
-    if (WriteKeys(temp.c_str()) && ::rename(temp.c_str(), path.c_str()) == 0)
-        return true;
-    ::unlink(temp.c_str());
-    return false;
+    if (!WriteKeys(sibling.c_str())) {
+        ::unlink(sibling.c_str());
+        return false;
+    }
+    return CommitSiblingFile(sibling, path);
 }
 
 } // namespace
