@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMainWindow>
 #include <QScreen>
 #include <QString>
 
@@ -198,17 +199,25 @@ void ferryOptionsDlg::createControls(const DialogUnits& units)
     connect(helpButton, &QPushButton::clicked, this, &ferryOptionsDlg::helpClicked);
 }
 
-// The template places the dialog relative to its parent's client area. Like
-// the dialog manager, keep it wholly on the parent's screen when that spot
-// would push it off.
+// The template places the dialog relative to its parent's client area,
+// which in a main window begins below the menu bar. Like the dialog manager,
+// keep the dialog wholly on the parent's screen when that spot would push it
+// off.
 void ferryOptionsDlg::placeOverParent(const DialogUnits& units)
 {
     const QWidget* owner = parentWidget();
     if (owner == nullptr) {
         return;
     }
-    QPoint origin = owner->mapToGlobal(QPoint(0, 0)) +
-                    QPoint(units.ToPixelsX(kDialogX), units.ToPixelsY(kDialogY));
+    QPoint client(0, 0);
+    if (const auto* frame = qobject_cast<const QMainWindow*>(owner)) {
+        const QWidget* menu = frame->menuWidget();
+        if (menu != nullptr && menu->isVisible()) {
+            client.setY(menu->geometry().bottom() + 1);
+        }
+    }
+    QPoint origin =
+        owner->mapToGlobal(client) + QPoint(units.ToPixelsX(kDialogX), units.ToPixelsY(kDialogY));
     if (const QScreen* screen = owner->screen()) {
         const QRect area = screen->availableGeometry();
         origin.setX(
