@@ -7,6 +7,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPalette>
 #include <QPushButton>
 #include <QTest>
 #include <QWidget>
@@ -145,6 +146,22 @@ private slots:
         button.setDefault(true);
         QCOMPARE(Picture(button).pixel(25, 0), QRgb(0xFF000000));
         QCOMPARE(Picture(button).pixel(0, 17), QRgb(0xFF000000));
+    }
+
+    // A dark desktop theme must not put light text on the grey face.
+    void faceKeepsBlackTextOnGreyWhateverTheTheme()
+    {
+        QWidget dialog;
+        QPalette dark = dialog.palette();
+        dark.setColor(QPalette::Window, Qt::black);
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::ButtonText, Qt::white);
+        dialog.setPalette(dark);
+        ApplyDialogFace(&dialog);
+        QCOMPARE(dialog.palette().color(QPalette::Window).rgb(), kFaceGrey);
+        QCOMPARE(dialog.palette().color(QPalette::WindowText).rgb(), QRgb(0xFF000000));
+        QCOMPARE(dialog.palette().color(QPalette::ButtonText).rgb(), QRgb(0xFF000000));
+        QVERIFY(dialog.autoFillBackground());
     }
 
     void panelsShadeTheirEdges()

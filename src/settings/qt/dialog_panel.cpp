@@ -6,9 +6,13 @@
 
 void ApplyDialogFace(QWidget* dialog)
 {
+    // The face is always light grey, so its text is always black, whatever
+    // colours the desktop theme would give a window.
     QPalette palette = dialog->palette();
     palette.setColor(QPalette::Window, QColor::fromRgb(kFaceGrey));
     palette.setColor(QPalette::Button, QColor::fromRgb(kFaceGrey));
+    palette.setColor(QPalette::WindowText, Qt::black);
+    palette.setColor(QPalette::ButtonText, Qt::black);
     dialog->setPalette(palette);
     dialog->setAutoFillBackground(true);
 }
