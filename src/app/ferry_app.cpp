@@ -11,7 +11,6 @@
 #include "service/session_table.h"
 #include "settings/settings_store.h"
 
-#include <QPrinterInfo>
 
 namespace {
 
@@ -107,11 +106,6 @@ void ferryApp::setHeadless(bool on)
 {
     headlessMode = on;
     SetHeadlessBoxes(on);
-}
-
-bool ferryApp::printerAvailable()
-{
-    return !QPrinterInfo::defaultPrinter().isNull();
 }
 
 void ferryApp::helpContents() {}

@@ -7,13 +7,17 @@
 // server down: every session destroyed, then the sockets service released.
 
 #include "app/file_dialog_data.h"
+#include "app/printer_session.h"
 #include "platform/qt/qt_socket_notify_host.h"
 
 #include <QApplication>
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+
 class SDIDecFrame;
+class ferryEditFile;
 
 class ferryApp : public QApplication
 {
@@ -52,8 +56,15 @@ public:
 
     bool headless() const { return headlessMode; }
 
-    // A default printer is what Print and Print Setup need.
+    // Printing. The printer object is made for the system's default printer
+    // when first needed and replaced when that default changes. Print and
+    // Print Setup are usable exactly when a default printer exists.
+    PrinterSession& ensurePrinter();
+    void updatePrinter();
     bool printerAvailable();
+    // Prints the log shown in `view`; returns the job's result.
+    int printLog(ferryEditFile* view, QWidget* parent, bool prompt = true);
+    void printSetup(QWidget* owner);
     // Help: filled in by the help viewer.
     void helpContents();
     void helpUsing();
@@ -66,6 +77,7 @@ public:
     bool helpOpened = false;
     bool contextHelpMode = false;
     int printingCount = 0;
+    std::unique_ptr<PrinterSession> printerSession;
 
 private:
     bool reportException(const QString& text, bool fromWindowLayer);

@@ -19,6 +19,8 @@
 
 #include <cstddef>
 
+class QPainter;
+
 class ferryEditFile : public QPlainTextEdit, public LogView
 {
     Q_OBJECT
@@ -69,6 +71,19 @@ public:
 
     // Tests drive Qt's own file dialog instead of the platform's.
     static void setUseNativeDialogs(bool on);
+
+    // Printing. A page is set in the view's own font when it was given one,
+    // else in Arial `arialHeight` pixels high (the smaller size only
+    // estimates the page count). While a job runs the view may be made as
+    // large as a page, up to 32000 x 32000; otherwise the screen bounds it.
+    static constexpr int kPageFontHeight = 18;
+    static constexpr int kMeasuringFontHeight = 12;
+    static constexpr int kPrintingSizeLimit = 32000;
+    QFont pageFont(int arialHeight) const;
+    QSize sizeLimit() const;
+    // Draws the pages nFromPage to nToPage of the printer's setup data, and
+    // sets its page range from the line count now.
+    void PrintLogPage(QPainter& dc, const QRect& rect);
 
 signals:
     // Something an enabling rule looks at has changed.

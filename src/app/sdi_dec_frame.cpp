@@ -62,7 +62,6 @@ SDIDecFrame::SDIDecFrame(ferryApp& application)
 
     connect(view, &ferryEditFile::commandStateChanged, this, &SDIDecFrame::updateCommands);
     connect(view, &ferryEditFile::fileNameChanged, this, &SDIDecFrame::updateTitle);
-    printerReady = app.printerAvailable();
     updateCommands();
 }
 
@@ -129,11 +128,6 @@ void SDIDecFrame::createMenus()
     file->addSeparator();
     file->addAction(action(command::kExit));
     trackPopupHint(file, command::kOptions);
-    // The printer may have come or gone since the last look.
-    connect(file, &QMenu::aboutToShow, this, [this] {
-        printerReady = app.printerAvailable();
-        updateCommands();
-    });
 
     QMenu* edit = menuBar()->addMenu(tr("&Edit"));
     edit->addAction(action(command::kClearAll));
@@ -225,6 +219,8 @@ void SDIDecFrame::updateCommands()
 {
     action(command::kSave)->setEnabled(view->isModified());
     action(command::kSaveAs)->setEnabled(true);
+    // The default printer may have come, gone or changed since the last look.
+    printerReady = app.printerAvailable();
     action(command::kPrint)->setEnabled(printerReady);
     action(command::kPrintSetup)->setEnabled(printerReady);
     action(command::kClearAll)->setEnabled(view->holdsText());
@@ -256,9 +252,18 @@ void SDIDecFrame::cmOptions()
 #endif
 }
 
-void SDIDecFrame::cmPrint() {}
+// The job belongs to the window the operator is using, which stays
+// disabled while it runs.
+void SDIDecFrame::cmPrint()
+{
+    QWidget* active = QApplication::activeWindow();
+    app.printLog(view, active != nullptr ? active : this);
+}
 
-void SDIDecFrame::cmPrintSetup() {}
+void SDIDecFrame::cmPrintSetup()
+{
+    app.printSetup(this);
+}
 
 void SDIDecFrame::cmHelpContents()
 {
