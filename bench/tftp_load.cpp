@@ -128,11 +128,16 @@ void Start(Session& s)
     event.data.ptr = &s;
     ::epoll_ctl(epollFd, EPOLL_CTL_ADD, s.fd, &event);
 
+    // "%d" in the name stands for the transfer's number, so that concurrent
+    // writes each have a file of their own.
+    std::string name = options.file;
+    if (auto at = name.find("%d"); at != std::string::npos)
+        name.replace(at, 2, std::to_string(started));
     std::size_t n = 0;
     Put16(s.last, options.write ? 2 : 1);
     n = 2;
-    std::memcpy(s.last + n, options.file.c_str(), options.file.size() + 1);
-    n += options.file.size() + 1;
+    std::memcpy(s.last + n, name.c_str(), name.size() + 1);
+    n += name.size() + 1;
     std::memcpy(s.last + n, options.mode.c_str(), options.mode.size() + 1);
     n += options.mode.size() + 1;
     s.lastLength = n;
