@@ -9,9 +9,9 @@
 
 class QWidget;
 
-constexpr const char* kHelpFileName = "ferry.hlp";
+constexpr const char* kDialogHelpFile = "ferry.hlp";
 // The help engine's command for the table of contents.
-constexpr unsigned kHelpContentsCommand = 3;
+constexpr unsigned kDialogHelpContents = 3;
 
 using HelpEngine =
     std::function<int(QWidget* owner, const char* file, unsigned command, unsigned long data)>;
