@@ -1,0 +1,191 @@
+#!/usr/bin/env bash
+# Interoperability matrix: real Debian clients get and put files of 0, 511,
+# 512, 513 bytes, 1 MiB and 40 MiB (past the wrap of the 16-bit block number)
+# against the real ferry binary, in octet and, where the client offers it,
+# netascii. Each transfer is checked byte for byte on disk, and the two log
+# lines it leaves on ferry's standard output are checked exactly. Prints the
+# results as a markdown table; fails on any mismatch.
+#
+# FERRY_MATRIX_SIZES may list fewer sizes for a quick run.
+
+source "$(dirname "$0")/lib.sh"
+rel_enter_namespace "$@"
+rel_make_scratch 1g
+
+SIZES=(${FERRY_MATRIX_SIZES:-0 511 512 513 1048576 41943040})
+SERVED=$REL_SCRATCH/served
+CLIENT=$REL_SCRATCH/client
+mkdir -p "$SERVED" "$CLIENT"
+rel_write_ini "$SERVED" ReadWrite
+rel_start_ferry "$SERVED"
+
+for size in "${SIZES[@]}"; do
+    "$RELIABILITY_TOOLS/make_file" "$size" "$size" "$SERVED/src-$size.bin" || exit 1
+    cp "$SERVED/src-$size.bin" "$CLIENT/src-$size.bin"
+done
+
+# The client side of one transfer: client mode direction remote local.
+run_client()
+{
+    local client=$1 mode=$2 direction=$3 remote=$4 local=$5
+    local flag=-g
+    [ "$direction" = put ] && flag=-p
+    case $client in
+        tftp-hpa)
+            if [ "$direction" = get ]; then
+                tftp -m "$mode" 127.0.0.1 -c get "$remote" "$local"
+            else
+                tftp -m "$mode" 127.0.0.1 -c put "$local" "$remote"
+            fi
+            ;;
+        atftp)
+            # Its batch mode takes the transfer mode through --option.
+            atftp --option "mode $mode" "$flag" -r "$remote" -l "$local" 127.0.0.1
+            ;;
+        curl-no-options)
+            if [ "$direction" = get ]; then
+                curl -sS --tftp-no-options -o "$local" "tftp://127.0.0.1/$remote"
+            else
+                curl -sS --tftp-no-options -T "$local" "tftp://127.0.0.1/$remote"
+            fi
+            ;;
+        curl)
+            # Sends tsize, blksize and timeout options, which ferry ignores.
+            if [ "$direction" = get ]; then
+                curl -sS -o "$local" "tftp://127.0.0.1/$remote"
+            else
+                curl -sS -T "$local" "tftp://127.0.0.1/$remote"
+            fi
+            ;;
+        busybox)
+            busybox tftp "$flag" -r "$remote" -l "$local" 127.0.0.1
+            ;;
+    esac
+}
+
+# Bytes on the wire: netascii sends each CR and LF of the file as two bytes.
+wire_bytes()
+{
+    local path=$1 mode=$2 size
+    size=$(stat -c %s "$path")
+    if [ "$mode" = netascii ]; then
+        echo $((size + $(tr -cd '\r\n' < "$path" | wc -c)))
+    else
+        echo "$size"
+    fi
+}
+
+# One transfer; prints "ok" or the reason it failed, and records figures.
+transfer()
+{
+    local client=$1 mode=$2 direction=$3 size=$4
+    local source=$CLIENT/src-$size.bin remote local kept expected_line done_line
+    local before after started ended bytes
+    bytes=$(wire_bytes "$source" "$mode")
+    if [ "$direction" = get ]; then
+        remote=src-$size.bin
+        local=$CLIENT/got.bin
+        kept=$local
+        expected_line="127.0.0.1 requested to read file $remote in format $mode"
+        done_line="^Sent $bytes bytes in (< 1 second|[0-9]+ seconds) to 127\.0\.0\.1\$"
+    else
+        remote=put-$client-$mode-$size.bin
+        local=$source
+        kept=$SERVED/$remote
+        expected_line="127.0.0.1 requested to write file $remote in format $mode"
+        done_line="^Received $bytes bytes in (< 1 second|[0-9]+ seconds) from 127\.0\.0\.1\$"
+    fi
+    rm -f "$CLIENT/got.bin"
+    before=$(wc -l < "$FERRY_LOG")
+    started=$(date +%s.%N)
+    (cd "$CLIENT" && timeout 300 bash -c "$(declare -f run_client); run_client $client $mode $direction $remote $local") \
+        > "$CLIENT/client.out" 2>&1
+    ended=$(date +%s.%N)
+    # ferry writes its completion line when the final ACK or DATA reaches it,
+    # which may be just after the client has finished.
+    local i new
+    for ((i = 0; i < 100; i++)); do
+        new=$(tail -n +$((before + 1)) "$FERRY_LOG" | sed -e 's/\r$//' -e "s/^$STAMP//")
+        [ "$(printf '%s\n' "$new" | grep -cE '^(Sent|Received) ')" -ge 1 ] && break
+        sleep 0.1
+    done
+    local reason=
+    if [ ! -f "$kept" ]; then
+        reason="no file"
+    elif ! cmp -s "$source" "$kept"; then
+        reason="content differs"
+    elif [ "$(printf '%s\n' "$new" | sed -n 1p)" != "$expected_line" ]; then
+        reason="request line: $(printf '%s\n' "$new" | sed -n 1p)"
+    elif ! printf '%s\n' "$new" | sed -n 2p | grep -qE "$done_line"; then
+        reason="completion line: $(printf '%s\n' "$new" | sed -n 2p)"
+    elif [ "$(printf '%s\n' "$new" | wc -l)" -ne 2 ]; then
+        reason="extra log lines: $(printf '%s\n' "$new" | sed -n 3p)"
+    fi
+    [ "$direction" = put ] && rm -f "$kept"
+    if [ -n "$reason" ]; then
+        fail "$client $mode $direction $size: $reason ($(head -c 200 "$CLIENT/client.out"))"
+        echo "FAIL: $reason"
+    else
+        echo ok
+    fi
+    if [ "$size" -ge 1048576 ]; then
+        echo "$client $mode $direction $size $(echo "$started $ended" | awk '{printf "%.1f", $2 - $1}')" \
+            >> "$REL_SCRATCH/figures"
+    fi
+}
+
+label()
+{
+    case $1 in
+        1048576) echo "1 MiB" ;;
+        41943040) echo "40 MiB" ;;
+        *) echo "$1 B" ;;
+    esac
+}
+
+rows=(
+    "tftp-hpa octet" "tftp-hpa netascii"
+    "atftp octet" "atftp netascii"
+    "curl-no-options octet"
+    "curl octet"
+    "busybox octet"
+)
+
+header="| client | mode | direction |"
+rule="|---|---|---|"
+for size in "${SIZES[@]}"; do
+    header+=" $(label "$size") |"
+    rule+="---|"
+done
+table=("$header" "$rule")
+for row in "${rows[@]}"; do
+    read -r client mode <<< "$row"
+    for direction in get put; do
+        line="| $client | $mode | $direction |"
+        for size in "${SIZES[@]}"; do
+            line+=" $(transfer "$client" "$mode" "$direction" "$size") |"
+        done
+        table+=("$line")
+        echo "$line" >&2
+    done
+done
+
+rel_check_stamps
+rel_stop_ferry
+
+echo
+echo "Clients: tftp-hpa $(dpkg-query -W -f='${Version}' tftp-hpa), atftp $(dpkg-query -W -f='${Version}' atftp)," \
+    "curl $(dpkg-query -W -f='${Version}' curl), busybox $(dpkg-query -W -f='${Version}' busybox)."
+echo "curl and busybox tftp offer no netascii mode. \"curl\" sends the tsize, blksize and timeout"
+echo "options, which ferry ignores as designed; \"curl-no-options\" is curl --tftp-no-options."
+echo
+printf '%s\n' "${table[@]}"
+echo
+echo "Seconds per large transfer (client start to client exit, reported, not asserted):"
+echo
+echo "| client | mode | direction | size | seconds |"
+echo "|---|---|---|---|---|"
+[ -f "$REL_SCRATCH/figures" ] && while read -r client mode direction size seconds; do
+    echo "| $client | $mode | $direction | $(label "$size") | $seconds |"
+done < "$REL_SCRATCH/figures"
+rel_finish
