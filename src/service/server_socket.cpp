@@ -12,6 +12,10 @@ SOCKET ServerSocket = INVALID_SOCKET;
 unsigned char ReceiveBuffer[kMaxDatagram];
 WSADATA wsaData;
 
+namespace {
+constexpr int kReceiveBufferBytes = 4 << 20;
+}
+
 int OpenServerSocket()
 {
     ServerSocket = CreateUdpSocket();
@@ -46,6 +50,12 @@ int OpenServerSocket()
     // failure must not become the error that a later report shows.
     int error = WSAGetLastError();
     SetSocketOption(ServerSocket, SOL_SOCKET, SO_DEBUG, 1);
+    // Every transfer shares this one socket. A burst of requests from many
+    // peers outruns the default receive buffer (about 200 KiB), and each
+    // datagram dropped there costs its peer a 5-second wait. The forced
+    // size needs privileges; the plain one is capped by the system.
+    if (SetSocketOption(ServerSocket, SOL_SOCKET, SO_RCVBUFFORCE, kReceiveBufferBytes) != 0)
+        SetSocketOption(ServerSocket, SOL_SOCKET, SO_RCVBUF, kReceiveBufferBytes);
     WSASetLastError(error);
 
     LogLine("TFTP Daemon started using Winsock Version %d.%d\r\n\r\n", wsaData.wVersion & 0xFF,
