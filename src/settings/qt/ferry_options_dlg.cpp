@@ -272,5 +272,5 @@ void ferryOptionsDlg::okClicked()
 // not count as help the application must close when it ends.
 void ferryOptionsDlg::helpClicked()
 {
-    RequestDialogHelp(this, kDialogHelpFile, kDialogHelpContents, 0);
+    RequestDialogHelp(this, kHelpFileName, kDialogHelpContents, 0);
 }

@@ -9,7 +9,7 @@
 
 class QWidget;
 
-constexpr const char* kDialogHelpFile = "ferry.hlp";
+constexpr const char* kHelpFileName = "ferry.hlp";
 // The help engine's command for the table of contents.
 constexpr unsigned kDialogHelpContents = 3;
 
