@@ -1,0 +1,47 @@
+#pragma once
+
+// Context help, watched for across the whole program: F1 opens the help
+// contents; Shift+F1 turns the pointer into the help cursor, and the next
+// command shows its help topic instead of being carried out; Escape leaves
+// that mode. Only keys taken in the program's main event loop count: not
+// those typed into a modal dialog or an open menu, which handle their own.
+
+#include <QCursor>
+#include <QObject>
+
+#include <optional>
+
+class ferryApp;
+
+class ContextHelp : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Installs itself as the application's event filter.
+    explicit ContextHelp(ferryApp& app);
+    ~ContextHelp() override;
+
+    // Asked by the main window before it carries out `commandId`: true when
+    // the command became a request for its help topic and must not run.
+    bool interceptCommand(int commandId);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool keyPressed(int key, Qt::KeyboardModifiers modifiers);
+    void enterHelpMode();
+    void leaveHelpMode();
+    void showHelpCursor();
+    void restoreCursor();
+
+    ferryApp& app;
+    // Loaded when the mode is entered and kept until Escape; the next Shift+F1
+    // loads it afresh.
+    std::optional<QCursor> helpCursor;
+    bool cursorShown = false;
+    // Whether F1 is down now, whichever window took the key: a command chosen
+    // while F1 is held asks for help too.
+    bool f1Down = false;
+};
