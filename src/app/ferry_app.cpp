@@ -2,13 +2,16 @@
 
 #include "app/application_name.h"
 #include "app/command_ids.h"
+#include "app/context_help.h"
 #include "app/ferry_edit_file.h"
+#include "app/help_viewer_engine.h"
 #include "app/message_box.h"
 #include "app/sdi_dec_frame.h"
 #include "platform/open_file_limit.h"
 #include "platform/string_table.h"
 #include "service/server_socket.h"
 #include "service/session_table.h"
+#include "settings/qt/help_request.h"
 #include "settings/settings_store.h"
 
 
@@ -36,6 +39,8 @@ ferryApp::ferryApp(int& argc, char** argv)
     RaiseOpenFileLimit();
     SetSocketNotifyHost(&socketNotifyHost);
     LoadSettings();
+    contextHelp = std::make_unique<ContextHelp>(*this);
+    SetDialogHelpEngine(WinHelp);
 }
 
 ferryApp::~ferryApp()
@@ -43,6 +48,8 @@ ferryApp::~ferryApp()
     shutDownServer();
     delete frame;
     SetSocketNotifyHost(nullptr);
+    SetDialogHelpEngine(nullptr);
+    DestroyHelpViewer();
 }
 
 int ferryApp::createMainWindow()
@@ -108,11 +115,27 @@ void ferryApp::setHeadless(bool on)
     SetHeadlessBoxes(on);
 }
 
-void ferryApp::helpContents() {}
+// Only help opened by these two commands is the application's to close at
+// exit, and a failed request clears what an earlier one had opened.
+void ferryApp::helpContents()
+{
+    helpOpened = WinHelp(frame, kHelpFileName, kHelpContents, 0) != 0;
+}
 
-void ferryApp::helpUsing() {}
+void ferryApp::helpUsing()
+{
+    helpOpened = WinHelp(frame, kHelpFileName, kHelpHelpOnHelp, 0) != 0;
+}
 
-void ferryApp::quitHelp() {}
+void ferryApp::quitHelp()
+{
+    WinHelp(frame, kHelpFileName, kHelpQuit, 0);
+}
+
+bool ferryApp::commandShowsHelp(int commandId)
+{
+    return contextHelp && contextHelp->interceptCommand(commandId);
+}
 
 bool ferryApp::notify(QObject* receiver, QEvent* event)
 {

@@ -16,6 +16,7 @@
 
 #include <memory>
 
+class ContextHelp;
 class SDIDecFrame;
 class ferryEditFile;
 
@@ -69,6 +70,9 @@ public:
     void helpContents();
     void helpUsing();
     void quitHelp();
+    // Asked before each command runs: true when context help turned it into
+    // a request for its help topic, and it must not run.
+    bool commandShowsHelp(int commandId);
 
     bool notify(QObject* receiver, QEvent* event) override;
 
@@ -84,6 +88,7 @@ private:
 
     QtSocketNotifyHost socketNotifyHost;
     QPointer<SDIDecFrame> frame;
+    std::unique_ptr<ContextHelp> contextHelp;
     bool serverUp = false;
     bool headlessMode = false;
 };

@@ -2,6 +2,7 @@
 
 #include "app/application_name.h"
 #include "app/command_ids.h"
+#include "app/ferry_about_dlg.h"
 #include "app/ferry_app.h"
 #include "app/ferry_edit_file.h"
 #include "app/ferry_find_dlg.h"
@@ -72,7 +73,12 @@ QAction* SDIDecFrame::addCommand(int commandId, const QString& text, std::functi
     auto* action = new QAction(text, this);
     action->setStatusTip(Hint(commandId));
     action->setData(commandId);
-    connect(action, &QAction::triggered, this, [handler = std::move(handler)] { handler(); });
+    // Every command, from the menu, the tool bar or a key, passes this one
+    // point, where context help may take it as a request for its topic.
+    connect(action, &QAction::triggered, this, [this, commandId, handler = std::move(handler)] {
+        if (!app.commandShowsHelp(commandId))
+            handler();
+    });
     actions[commandId] = action;
     return action;
 }
@@ -275,4 +281,7 @@ void SDIDecFrame::cmHelpUsing()
     app.helpUsing();
 }
 
-void SDIDecFrame::cmAbout() {}
+void SDIDecFrame::cmAbout()
+{
+    ferryAboutDlg(this).exec();
+}
