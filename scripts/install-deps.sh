@@ -9,6 +9,7 @@ packages=(
     qt6-base-dev libx11-dev xvfb xauth x11-apps imagemagick
     tftp-hpa atftp curl busybox iproute2 util-linux procps
     poppler-utils locales
+    cups printer-driver-cups-pdf fonts-liberation
 )
 
 missing=()

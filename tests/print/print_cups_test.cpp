@@ -1,0 +1,297 @@
+// Printing on a real default printer: a private CUPS scheduler with two
+// PDF queues, started and stopped by this test. Jobs come out as PDF files
+// in the submitting user's ~/PDF.
+
+#include "app/command_ids.h"
+#include "app/ferry_app.h"
+#include "app/ferry_edit_file.h"
+#include "app/printer_session.h"
+#include "app/sdi_dec_frame.h"
+#include "print_test_support.h"
+
+#include <QAction>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QProcess>
+#include <QRadioButton>
+#include <QTest>
+#include <QThread>
+
+#include <csignal>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const QString kCupsd = QStringLiteral("/usr/sbin/cupsd");
+const QString kPdfBackend = QStringLiteral("/usr/lib/cups/backend/cups-pdf");
+const QString kPdfDriver = QStringLiteral("lsb/usr/cups-pdf/CUPS-PDF_opt.ppd");
+
+bool Run(const QString& program, const QStringList& arguments, QString* output = nullptr)
+{
+    QProcess process;
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.start(program, arguments);
+    const bool ok = process.waitForFinished(30000) &&
+                    process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+    if (output != nullptr)
+        *output = QString::fromUtf8(process.readAll());
+    return ok;
+}
+
+// Where cups-pdf puts the jobs of the user running the test.
+QString PdfOutputFolder()
+{
+    const passwd* user = getpwuid(geteuid());
+    return QString::fromLocal8Bit(user != nullptr ? user->pw_dir : "/root") +
+           QStringLiteral("/PDF");
+}
+
+QStringList PdfFiles()
+{
+    return QDir(PdfOutputFolder()).entryList({QStringLiteral("*.pdf")}, QDir::Files);
+}
+
+} // namespace
+
+class PrintCupsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir cupsRoot{QStringLiteral("/tmp/ferry-cups-XXXXXX")};
+    QProcess cupsd;
+    QString socket;
+    QStringList madeFiles;
+
+    bool startScheduler(QString* why);
+    void stopScheduler();
+
+    bool addQueue(const QString& name)
+    {
+        return Run(QStringLiteral("lpadmin"),
+                   {QStringLiteral("-p"), name, QStringLiteral("-v"), QStringLiteral("cups-pdf:/"),
+                    QStringLiteral("-m"), kPdfDriver, QStringLiteral("-E")});
+    }
+
+    bool makeDefault(const QString& name)
+    {
+        return Run(QStringLiteral("lpadmin"), {QStringLiteral("-d"), name});
+    }
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void printsTheLogOnTheDefaultQueueThroughThePrintDialog();
+    void sameDefaultKeepsPrintSetupChoicesAnotherReplacesThem();
+    void withoutAnyPrinterTheCommandsAreDisabled();
+};
+
+bool PrintCupsTest::startScheduler(QString* why)
+{
+    const QString root = cupsRoot.path();
+    for (const char* sub : {"root/ppd", "spool", "cache", "state", "tmp", "log"})
+        QDir(root).mkpath(QLatin1String(sub));
+    // The filters run as the scheduler's user and must reach the folders.
+    QFile::setPermissions(root, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner |
+                                    QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther |
+                                    QFile::ExeOther);
+    // The filters write their temporary files here as the scheduler's user.
+    ::chmod(QFile::encodeName(root + QStringLiteral("/tmp")).constData(), 01777);
+    socket = root + QStringLiteral("/cups.sock");
+    QFile conf(root + QStringLiteral("/cupsd.conf"));
+    QFile files(root + QStringLiteral("/cups-files.conf"));
+    if (!conf.open(QIODevice::WriteOnly) || !files.open(QIODevice::WriteOnly)) {
+        *why = QStringLiteral("cannot write the scheduler's configuration");
+        return false;
+    }
+    conf.write(QStringLiteral("Listen %1\nLogLevel warn\nBrowsing No\nWebInterface No\n"
+                              "DefaultAuthType None\n<Location />\n  Order allow,deny\n"
+                              "  Allow all\n</Location>\n<Policy default>\n  <Limit All>\n"
+                              "    Order deny,allow\n  </Limit>\n</Policy>\n")
+                   .arg(socket)
+                   .toUtf8());
+    files.write(QStringLiteral("ServerRoot %1/root\nRequestRoot %1/spool\nCacheDir %1/cache\n"
+                               "StateDir %1/state\nTempDir %1/tmp\nErrorLog %1/log/error_log\n"
+                               "AccessLog %1/log/access_log\nPageLog %1/log/page_log\n"
+                               "User lp\nGroup lp\nSystemGroup root\n")
+                    .arg(root)
+                    .toUtf8());
+    conf.close();
+    files.close();
+
+    // Everything the test starts, and Qt itself, talks to this scheduler
+    // only; libcups reads the variable on first use.
+    qputenv("CUPS_SERVER", socket.toUtf8());
+    cupsd.setProcessChannelMode(QProcess::MergedChannels);
+    cupsd.start(kCupsd, {QStringLiteral("-f"), QStringLiteral("-c"), conf.fileName(),
+                         QStringLiteral("-s"), files.fileName()});
+    if (!cupsd.waitForStarted(10000)) {
+        *why = QStringLiteral("cupsd did not start: ") + cupsd.errorString();
+        return false;
+    }
+    QElapsedTimer waited;
+    waited.start();
+    QString status;
+    while (!Run(QStringLiteral("lpstat"), {QStringLiteral("-r")}, &status) ||
+           !status.contains(QStringLiteral("is running"))) {
+        if (cupsd.state() != QProcess::Running || waited.elapsed() > 20000) {
+            QFile log(root + QStringLiteral("/log/error_log"));
+            log.open(QIODevice::ReadOnly);
+            *why = QStringLiteral("cupsd is not answering: ") + QString::fromUtf8(cupsd.readAll()) +
+                   QString::fromUtf8(log.readAll());
+            return false;
+        }
+        QThread::msleep(50);
+    }
+    return true;
+}
+
+void PrintCupsTest::stopScheduler()
+{
+    if (cupsd.state() == QProcess::NotRunning)
+        return;
+    ::kill(static_cast<pid_t>(cupsd.processId()), SIGTERM);
+    if (!cupsd.waitForFinished(10000)) {
+        ::kill(static_cast<pid_t>(cupsd.processId()), SIGKILL);
+        cupsd.waitForFinished(10000);
+    }
+}
+
+void PrintCupsTest::initTestCase()
+{
+    if (!QFile::exists(kCupsd) || !QFile::exists(kPdfBackend))
+        QSKIP("cups and printer-driver-cups-pdf are not installed");
+    if (geteuid() != 0)
+        QSKIP("a private CUPS scheduler needs root");
+    QString why;
+    if (!startScheduler(&why)) {
+        stopScheduler();
+        QSKIP(qPrintable(QStringLiteral("no CUPS scheduler could be started: ") + why));
+    }
+    QVERIFY(addQueue(QStringLiteral("ferry-first")));
+    QVERIFY(addQueue(QStringLiteral("ferry-second")));
+    QVERIFY(makeDefault(QStringLiteral("ferry-first")));
+}
+
+void PrintCupsTest::cleanupTestCase()
+{
+    stopScheduler();
+    for (const QString& name : madeFiles)
+        QFile::remove(PdfOutputFolder() + QLatin1Char('/') + name);
+}
+
+void PrintCupsTest::printsTheLogOnTheDefaultQueueThroughThePrintDialog()
+{
+    PrintFrame f;
+    f.frame()->updateCommands();
+    QVERIFY(f.frame()->action(command::kPrint)->isEnabled());
+    QVERIFY(f.frame()->action(command::kPrintSetup)->isEnabled());
+    QCOMPARE(ferryApp::instance()->printerSession->deviceName(), QStringLiteral("ferry-first"));
+
+    QByteArray text;
+    for (int i = 1; i <= 150; ++i)
+        text += "Sun, 06 Dec 26 01:50:00  entry " + QByteArray::number(i) + "\r\n";
+    f.append(text);
+    const QStringList before = PdfFiles();
+    QString chosenPrinter;
+    DialogAnswerer answerer([&chosenPrinter](QWidget* w) {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(w)) {
+            chosenPrinter = dialog->printer()->printerName();
+            dialog->accept();
+        }
+    });
+    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame()), 1);
+    QCOMPARE(answerer.titles.size(), 1);
+    QCOMPARE(chosenPrinter, QStringLiteral("ferry-first"));
+    const int pages = ferryApp::instance()->printerSession->setup.nMaxPage;
+    QVERIFY(pages >= 2);
+
+    // The queue turns the job into a file; wait until it is complete.
+    QString made;
+    QElapsedTimer waited;
+    waited.start();
+    while (made.isEmpty() && waited.elapsed() < 60000) {
+        QString jobs;
+        Run(QStringLiteral("lpstat"), {QStringLiteral("-o")}, &jobs);
+        for (const QString& name : PdfFiles())
+            if (!before.contains(name) && jobs.trimmed().isEmpty())
+                made = name;
+        QThread::msleep(100);
+    }
+    QVERIFY2(!made.isEmpty(), "no PDF came out of the queue");
+    madeFiles << made;
+    QCOMPARE(PdfPageCount(PdfOutputFolder() + QLatin1Char('/') + made), pages);
+}
+
+void PrintCupsTest::sameDefaultKeepsPrintSetupChoicesAnotherReplacesThem()
+{
+    PrintFrame f;
+    QVERIFY(makeDefault(QStringLiteral("ferry-first")));
+    f.frame()->updateCommands();
+    {
+        DialogAnswerer answerer([](QWidget* w) {
+            auto* dialog = qobject_cast<QPageSetupDialog*>(w);
+            if (dialog == nullptr)
+                return;
+            if (auto* landscape = dialog->findChild<QRadioButton*>(QStringLiteral("landscape")))
+                landscape->click();
+            dialog->accept();
+        });
+        f.frame()->cmPrintSetup();
+        QCOMPARE(answerer.titles.size(), 1);
+    }
+    auto orientation = [] {
+        return ferryApp::instance()->printerSession->printer().pageLayout().orientation();
+    };
+    QCOMPARE(orientation(), QPageLayout::Landscape);
+
+    // Setting the same default again is no change.
+    QVERIFY(makeDefault(QStringLiteral("ferry-first")));
+    f.frame()->updateCommands();
+    QCOMPARE(ferryApp::instance()->printerSession->deviceName(), QStringLiteral("ferry-first"));
+    QCOMPARE(orientation(), QPageLayout::Landscape);
+
+    // Another default printer brings a new printer object without them.
+    QVERIFY(makeDefault(QStringLiteral("ferry-second")));
+    f.frame()->updateCommands();
+    QCOMPARE(ferryApp::instance()->printerSession->deviceName(), QStringLiteral("ferry-second"));
+    QCOMPARE(ferryApp::instance()->printerSession->printer().printerName(),
+             QStringLiteral("ferry-second"));
+    QCOMPARE(orientation(), QPageLayout::Portrait);
+    QVERIFY(f.frame()->action(command::kPrint)->isEnabled());
+}
+
+void PrintCupsTest::withoutAnyPrinterTheCommandsAreDisabled()
+{
+    PrintFrame f;
+    f.frame()->updateCommands();
+    QVERIFY(f.frame()->action(command::kPrint)->isEnabled());
+    QVERIFY(Run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), QStringLiteral("ferry-first")}));
+    QVERIFY(Run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), QStringLiteral("ferry-second")}));
+    f.frame()->updateCommands();
+    QVERIFY(!f.frame()->action(command::kPrint)->isEnabled());
+    QVERIFY(!f.frame()->action(command::kPrintSetup)->isEnabled());
+    QCOMPARE(ferryApp::instance()->printerSession->error(), PrinterSession::kNoDefaultPrinter);
+
+    // A printer that arrives later is noticed the next time the commands
+    // are looked at.
+    QVERIFY(addQueue(QStringLiteral("ferry-first")));
+    QVERIFY(makeDefault(QStringLiteral("ferry-first")));
+    f.frame()->updateCommands();
+    QVERIFY(f.frame()->action(command::kPrint)->isEnabled());
+}
+
+int main(int argc, char** argv)
+{
+    ferryApp app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    PrintCupsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "print_cups_test.moc"

@@ -1,0 +1,281 @@
+// The dialogs of a print job as the operator meets them, without any
+// printer on the machine: the print dialog, the "Printing" box and its
+// Cancel button, the error reports, and Print Setup.
+
+#include "app/command_ids.h"
+#include "app/ferry_app.h"
+#include "app/ferry_edit_file.h"
+#include "app/print_error_report.h"
+#include "app/printer_session.h"
+#include "app/sdi_dec_frame.h"
+#include "print_test_support.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QByteArray ManyLines(int count)
+{
+    QByteArray text;
+    for (int i = 1; i <= count; ++i)
+        text += "Sun, 06 Dec 26 01:50:00  line " + QByteArray::number(i) + "\r\n";
+    return text;
+}
+
+QWidget* PrintingBox()
+{
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->objectName() == QLatin1String("printingDialog") && w->isVisible())
+            return w;
+    return nullptr;
+}
+
+QString LineText(QWidget* box, const char* name)
+{
+    auto* label = box->findChild<QLabel*>(QLatin1String(name));
+    return label != nullptr && label->isVisible() ? label->text() : QStringLiteral("<hidden>");
+}
+
+// Accepts the print dialog with "Print to File (PDF)" going to `path`, and
+// answers message boxes with Yes or OK.
+std::function<void(QWidget*)> PrintToFile(const QString& path, QStringList* dialogFacts = nullptr)
+{
+    return [path, dialogFacts](QWidget* w) {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(w)) {
+            if (dialogFacts != nullptr) {
+                *dialogFacts << (dialog->testOption(QAbstractPrintDialog::PrintPageRange)
+                                     ? QStringLiteral("page range offered")
+                                     : QStringLiteral("no page range"));
+                *dialogFacts << (dialog->testOption(QAbstractPrintDialog::PrintSelection)
+                                     ? QStringLiteral("selection offered")
+                                     : QStringLiteral("no selection"));
+                for (const char* name : {"printRange", "printSelection"}) {
+                    auto* choice = dialog->findChild<QRadioButton*>(QLatin1String(name));
+                    if (choice != nullptr && choice->isVisible() && choice->isEnabled())
+                        *dialogFacts << QStringLiteral("%1 usable").arg(QLatin1String(name));
+                }
+            }
+            if (auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
+                file->setText(path);
+            dialog->accept();
+        } else if (auto* box = qobject_cast<QMessageBox*>(w)) {
+            QAbstractButton* yes = box->button(QMessageBox::Yes);
+            (yes != nullptr ? yes : box->button(QMessageBox::Ok))->click();
+        }
+    };
+}
+
+} // namespace
+
+class PrintDialogsTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir dir;
+
+private slots:
+    void withoutDefaultPrinterPrintAndSetupAreDisabled();
+    void printDialogOffersPrinterAndCopiesOnly();
+    void printingBoxNamesPageTitleAndPrinter();
+    void cancelStopsTheJobAndSaysSo();
+    void spoolerFailuresNameTheirReason();
+    void deviceThatCannotOpenIsReportedAsPrinterError();
+    void printSetupChoicesApplyToLaterPrints();
+};
+
+void PrintDialogsTest::withoutDefaultPrinterPrintAndSetupAreDisabled()
+{
+    PrintFrame f;
+    f.frame()->updateCommands();
+    QVERIFY(!f.frame()->action(command::kPrint)->isEnabled());
+    QVERIFY(!f.frame()->action(command::kPrintSetup)->isEnabled());
+    // The enabling check made the printer object, which records the lack.
+    QVERIFY(ferryApp::instance()->printerSession);
+    QCOMPARE(ferryApp::instance()->printerSession->error(), PrinterSession::kNoDefaultPrinter);
+}
+
+void PrintDialogsTest::printDialogOffersPrinterAndCopiesOnly()
+{
+    PrintFrame f;
+    f.append(ManyLines(5));
+    const QString pdf = dir.filePath(QStringLiteral("chosen.pdf"));
+    UsePdfPrinter(dir.filePath(QStringLiteral("elsewhere.pdf")));
+    QStringList facts;
+    {
+        DialogAnswerer answerer(PrintToFile(pdf, &facts));
+        f.frame()->cmPrint();
+        QCOMPARE(answerer.titles.size(), 1);
+    }
+    QCOMPARE(facts, QStringList({QStringLiteral("no page range"), QStringLiteral("no selection")}));
+    QCOMPARE(PdfPageCount(pdf), 1);
+    QCOMPARE(PdfPageLines(pdf, 1).size(), 5);
+
+    // Cancelling the dialog prints nothing and says nothing.
+    QFile::remove(pdf);
+    DialogAnswerer canceller([](QWidget* w) {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(w))
+            dialog->reject();
+    });
+    f.frame()->cmPrint();
+    QCOMPARE(canceller.titles.size(), 1);
+    QVERIFY(!QFile::exists(pdf));
+}
+
+void PrintDialogsTest::printingBoxNamesPageTitleAndPrinter()
+{
+    PrintFrame f;
+    f.append(ManyLines(200));
+    const QString pdf = dir.filePath(QStringLiteral("watched.pdf"));
+    UsePdfPrinter(pdf);
+    QStringList seen;
+    bool frameDisabled = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        QWidget* box = PrintingBox();
+        if (box == nullptr)
+            return;
+        const QString page = LineText(box, "pageLine");
+        if (!seen.isEmpty() && seen.last().startsWith(page))
+            return;
+        seen << page + QLatin1Char('|') + LineText(box, "nowPrintingLine") + QLatin1Char('|') +
+                    LineText(box, "titleLine") + QLatin1Char('|') + LineText(box, "deviceLine") +
+                    QLatin1Char('|') + box->windowTitle();
+        frameDisabled = !f.frame()->isEnabled() && box->isEnabled();
+    });
+    watch.start(0);
+    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame(), false), 1);
+    watch.stop();
+
+    const int pages = PdfPageCount(pdf);
+    QVERIFY(pages >= 3);
+    QCOMPARE(seen.size(), pages + 1);
+    const QString rest = QStringLiteral("|'TFTP Daemon Log' on the|watched.pdf on %1|Printing")
+                             .arg(QFileInfo(pdf).absolutePath());
+    QCOMPARE(seen.first(), QStringLiteral("<hidden>|Now printing") + rest);
+    for (int page = 1; page <= pages; ++page)
+        QCOMPARE(seen.at(page),
+                 QStringLiteral("Now printing Page %1 of|<hidden>").arg(page) + rest);
+    QVERIFY(frameDisabled);
+    QVERIFY(f.frame()->isEnabled());
+    QCOMPARE(PrintingBox(), nullptr);
+}
+
+void PrintDialogsTest::cancelStopsTheJobAndSaysSo()
+{
+    PrintFrame f;
+    f.append(ManyLines(300));
+    const QString pdf = dir.filePath(QStringLiteral("cancelled.pdf"));
+    UsePdfPrinter(pdf);
+    bool greyedAfterClick = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        QWidget* box = PrintingBox();
+        if (box == nullptr || LineText(box, "pageLine") != QLatin1String("Now printing Page 2 of"))
+            return;
+        auto* cancel = box->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        if (cancel == nullptr || !cancel->isEnabled())
+            return;
+        QCOMPARE(cancel->text(), QStringLiteral("Cancel"));
+        cancel->click();
+        greyedAfterClick = !cancel->isEnabled();
+        // Closing the box does not end it; only the job does.
+        box->close();
+    });
+    watch.start(0);
+    DialogAnswerer answerer(PrintToFile(pdf));
+    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame(), false), -2);
+    watch.stop();
+    QVERIFY(greyedAfterClick);
+    QCOMPARE(answerer.titles, QStringList{QStringLiteral("Print Error")});
+    QCOMPARE(answerer.texts,
+             QStringList{QStringLiteral("'TFTP Daemon Log' not printed. Printing canceled.")});
+    QVERIFY(!QFile::exists(pdf));
+    QVERIFY(f.frame()->isEnabled());
+    QCOMPARE(ferryApp::instance()->printingCount, 0);
+}
+
+void PrintDialogsTest::spoolerFailuresNameTheirReason()
+{
+    PrintFrame f;
+    DialogAnswerer answerer(PrintToFile(QString()));
+    for (int result : {1, 0, -1, -2, -3, -4, -5, -6})
+        QCOMPARE(ReportPrintError(f.frame(), QStringLiteral("TFTP Daemon Log"), result),
+                 result < 0 && result >= -5);
+    const QString title = QStringLiteral("'TFTP Daemon Log' not printed. ");
+    QCOMPARE(answerer.texts,
+             QStringList({title + QStringLiteral("Error encountered during print."),
+                          title + QStringLiteral("Printing canceled."),
+                          title + QStringLiteral("Printing aborted in Print Manager."),
+                          title + QStringLiteral("Out of disk space."),
+                          title + QStringLiteral("Out of memory.")}));
+    QCOMPARE(answerer.titles, QStringList(5, QStringLiteral("Print Error")));
+}
+
+void PrintDialogsTest::deviceThatCannotOpenIsReportedAsPrinterError()
+{
+    PrintFrame f;
+    f.append(ManyLines(3));
+    const QString unwritable = dir.filePath(QStringLiteral("no-such-folder/log.pdf"));
+    UsePdfPrinter(unwritable);
+    DialogAnswerer answerer(PrintToFile(unwritable));
+    // Through the event loop, as the operator's command arrives, so the
+    // application's error report catches what the job throws.
+    QTimer::singleShot(0, f.frame(), &SDIDecFrame::cmPrint);
+    QTRY_COMPARE_WITH_TIMEOUT(answerer.titles.size(), 2, 20000);
+    QCOMPARE(answerer.titles.at(1), QStringLiteral("ObjectWindows Exception"));
+    QCOMPARE(answerer.texts, QStringList{QStringLiteral("Printer error\nOK to resume?")});
+    QCOMPARE(ferryApp::instance()->printingCount, 0);
+    QVERIFY(f.frame()->isEnabled());
+    QCOMPARE(PrintingBox(), nullptr);
+}
+
+void PrintDialogsTest::printSetupChoicesApplyToLaterPrints()
+{
+    PrintFrame f;
+    f.append(ManyLines(3));
+    const QString pdf = dir.filePath(QStringLiteral("landscape.pdf"));
+    UsePdfPrinter(pdf);
+    PrinterSession* printer = ferryApp::instance()->printerSession.get();
+    DialogAnswerer answerer([](QWidget* w) {
+        auto* dialog = qobject_cast<QPageSetupDialog*>(w);
+        if (dialog == nullptr)
+            return;
+        if (auto* landscape = dialog->findChild<QRadioButton*>(QStringLiteral("landscape")))
+            landscape->click();
+        dialog->accept();
+    });
+    f.frame()->cmPrintSetup();
+    QCOMPARE(answerer.titles.size(), 1);
+    // Still no default printer: the same printer object, with its choices.
+    f.frame()->updateCommands();
+    QCOMPARE(ferryApp::instance()->printerSession.get(), printer);
+    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame(), false), 1);
+    QProcess info;
+    info.start(QStringLiteral("pdfinfo"), {pdf});
+    info.waitForFinished(60000);
+    QVERIFY2(info.readAllStandardOutput().contains("842 x 595"), "not landscape");
+}
+
+int main(int argc, char** argv)
+{
+    ferryApp app(argc, argv);
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    PrintDialogsTest test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "print_dialogs_test.moc"
