@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QPainter>
+#include <QPointer>
 #include <QPrintDialog>
 #include <QPrinter>
 
@@ -51,13 +52,13 @@ public:
     explicit DisabledWhile(QWidget* window)
         : disabled(window)
     {
-        if (disabled != nullptr)
+        if (disabled)
             disabled->setEnabled(false);
     }
 
     ~DisabledWhile()
     {
-        if (disabled != nullptr)
+        if (disabled)
             disabled->setEnabled(true);
     }
 
@@ -65,7 +66,7 @@ public:
     DisabledWhile& operator=(const DisabledWhile&) = delete;
 
 private:
-    QWidget* disabled;
+    QPointer<QWidget> disabled;
 };
 
 // Pages 1, 2, 3 ... while the page test admits them, for each copy a file
@@ -102,8 +103,11 @@ int PrintPages(QPainter& dc, QPrinter& printer, ferryPrintOut& printout, Printin
 
 } // namespace
 
-int RunPrintJob(QWidget* parent, ferryPrintOut& printout, bool prompt)
+int RunPrintJob(QWidget* owner, ferryPrintOut& printout, bool prompt)
 {
+    // The event loop runs during the job, so the owner is watched rather
+    // than trusted to outlive it.
+    const QPointer<QWidget> parent(owner);
     if (prompt && !AskForPrinter(parent, printout))
         return spool::kNoJob;
 

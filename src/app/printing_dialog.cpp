@@ -44,6 +44,9 @@ PrintingDialog::PrintingDialog(QWidget* parent, const QString& title, const QStr
     : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint)
 {
     setObjectName(QStringLiteral("printingDialog"));
+    // The owner is disabled while the job runs; being modal to it also
+    // keeps the window system from closing it under the job.
+    setWindowModality(Qt::WindowModal);
     setWindowTitle(tr("Printing"));
     setFont(DialogFont());
     const DialogUnits units(font());

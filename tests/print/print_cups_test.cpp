@@ -10,9 +10,11 @@
 #include "print_test_support.h"
 
 #include <QAction>
+#include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QProcess>
@@ -51,9 +53,17 @@ QString PdfOutputFolder()
            QStringLiteral("/PDF");
 }
 
-QStringList PdfFiles()
+// The PDF files written since `since`; a job id may repeat a name that an
+// earlier run of the scheduler left behind.
+QStringList PdfFilesSince(const QDateTime& since)
 {
-    return QDir(PdfOutputFolder()).entryList({QStringLiteral("*.pdf")}, QDir::Files);
+    QStringList names;
+    const QFileInfoList files =
+        QDir(PdfOutputFolder()).entryInfoList({QStringLiteral("*.pdf")}, QDir::Files);
+    for (const QFileInfo& file : files)
+        if (file.lastModified() >= since)
+            names << file.fileName();
+    return names;
 }
 
 } // namespace
@@ -197,7 +207,7 @@ void PrintCupsTest::printsTheLogOnTheDefaultQueueThroughThePrintDialog()
     for (int i = 1; i <= 150; ++i)
         text += "Sun, 06 Dec 26 01:50:00  entry " + QByteArray::number(i) + "\r\n";
     f.append(text);
-    const QStringList before = PdfFiles();
+    const QDateTime submitted = QDateTime::currentDateTime().addSecs(-1);
     QString chosenPrinter;
     DialogAnswerer answerer([&chosenPrinter](QWidget* w) {
         if (auto* dialog = qobject_cast<QPrintDialog*>(w)) {
@@ -218,9 +228,9 @@ void PrintCupsTest::printsTheLogOnTheDefaultQueueThroughThePrintDialog()
     while (made.isEmpty() && waited.elapsed() < 60000) {
         QString jobs;
         Run(QStringLiteral("lpstat"), {QStringLiteral("-o")}, &jobs);
-        for (const QString& name : PdfFiles())
-            if (!before.contains(name) && jobs.trimmed().isEmpty())
-                made = name;
+        const QStringList written = PdfFilesSince(submitted);
+        if (jobs.trimmed().isEmpty() && !written.isEmpty())
+            made = written.first();
         QThread::msleep(100);
     }
     QVERIFY2(!made.isEmpty(), "no PDF came out of the queue");

@@ -39,7 +39,7 @@ public:
 // margins into `path`.
 void UsePdfPrinter(const QString& path);
 
-// Hands each modal dialog that opens to `act` once, looking on every pass
+// Hands each modal dialog but the Printing box to `act` once, looking on every pass
 // of the event loop; closes one still open after ten seconds, so a test
 // fails instead of hanging.
 class DialogAnswerer : public QObject
