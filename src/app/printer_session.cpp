@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QPrinterInfo>
+#include <QSysInfo>
 
 PrinterSession::PrinterSession()
     : qprinter(std::make_unique<QPrinter>(QPrinter::HighResolution))
@@ -45,14 +46,13 @@ QString PrinterSession::jobDeviceName() const
     return qprinter->printerName();
 }
 
-// A queue tells where it stands only if someone wrote it down; its make and
-// model then say at least what it is.
+// A queue tells where it stands only if someone wrote it down; otherwise
+// it is a queue of this machine's printing system.
 QString PrinterSession::jobPort() const
 {
     if (!qprinter->outputFileName().isEmpty())
         return QFileInfo(qprinter->outputFileName()).absolutePath();
     const QPrinterInfo info = QPrinterInfo::printerInfo(qprinter->printerName());
-    if (info.isNull())
-        return location.isEmpty() ? driver : location;
-    return info.location().isEmpty() ? info.makeAndModel() : info.location();
+    const QString where = info.isNull() ? location : info.location();
+    return where.isEmpty() ? QSysInfo::machineHostName() : where;
 }

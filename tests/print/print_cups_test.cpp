@@ -10,17 +10,21 @@
 #include "print_test_support.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QProcess>
 #include <QRadioButton>
+#include <QSysInfo>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <csignal>
 #include <pwd.h>
@@ -215,8 +219,19 @@ void PrintCupsTest::printsTheLogOnTheDefaultQueueThroughThePrintDialog()
             dialog->accept();
         }
     });
+    QString deviceLine;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&deviceLine] {
+        for (QWidget* box : QApplication::topLevelWidgets())
+            if (box->objectName() == QLatin1String("printingDialog") && box->isVisible())
+                deviceLine = box->findChild<QLabel*>(QStringLiteral("deviceLine"))->text();
+    });
+    watch.start(0);
     QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame()), 1);
+    watch.stop();
     QCOMPARE(answerer.titles.size(), 1);
+    // A queue with no location set is one of this machine.
+    QCOMPARE(deviceLine, QStringLiteral("ferry-first on %1").arg(QSysInfo::machineHostName()));
     QCOMPARE(chosenPrinter, QStringLiteral("ferry-first"));
     const int pages = ferryApp::instance()->printerSession->setup.nMaxPage;
     QVERIFY(pages >= 2);

@@ -1,12 +1,20 @@
 // Not a test: prints a log of realistic entries into a PDF file, so the
 // pages can be turned into pictures and looked at.
-//   print_preview OUT.pdf [LINES]
+//   print_preview OUT.pdf [LINES [SHOT.png]]
+// With SHOT.png the screen (or, without a display, the Printing box) is
+// saved while page 2 is being printed.
 
 #include "app/ferry_app.h"
 #include "app/sdi_dec_frame.h"
 #include "log/activity_log.h"
 #include "platform/clock.h"
 #include "print_test_support.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,6 +42,24 @@ int main(int argc, char** argv)
             LogLine("Column\ttabbed\tentry %d\r\n", i);
     }
     UsePdfPrinter(QString::fromLocal8Bit(argv[1]));
+    QTimer shot;
+    if (argc > 3) {
+        const QString path = QString::fromLocal8Bit(argv[3]);
+        QObject::connect(&shot, &QTimer::timeout, [&shot, path] {
+            for (QWidget* box : QApplication::topLevelWidgets()) {
+                auto* page = box->findChild<QLabel*>(QStringLiteral("pageLine"));
+                if (box->objectName() != QLatin1String("printingDialog") || page == nullptr ||
+                    !page->text().contains(QLatin1String("Page 2")))
+                    continue;
+                shot.stop();
+                QScreen* screen = box->screen();
+                const QPixmap picture =
+                    qEnvironmentVariableIsSet("DISPLAY") ? screen->grabWindow(0) : box->grab();
+                picture.save(path);
+            }
+        });
+        shot.start(0);
+    }
     const int result = app.printLog(f.view(), f.frame(), false);
     std::printf("result %d\n", result);
     return result == 1 ? 0 : 1;
