@@ -153,6 +153,14 @@ rel_check_stamps()
     [ -z "$bad" ] || fail "log lines without a stamp: $bad"
 }
 
+# rel_udp_counter NAME: a UDP counter of this namespace, e.g. RcvbufErrors,
+# the datagrams dropped because a socket's receive buffer was full.
+rel_udp_counter()
+{
+    awk -v name="$1" '/^Udp:/ { if (!seen) { for (i = 2; i <= NF; i++) col[$i] = i; seen = 1; next }
+        print $col[name]; exit }' /proc/net/snmp
+}
+
 rel_finish()
 {
     local count

@@ -123,9 +123,10 @@ void OnDatagram(Session& s, const std::string& datagram)
         s.state = s.offset == expected.size() ? State::Completed : State::Failed;
 }
 
+// Sessions not yet started have no socket and are not active.
 bool Active(const Session& s)
 {
-    return s.state == State::Requesting || s.state == State::Moving;
+    return s.peer && (s.state == State::Requesting || s.state == State::Moving);
 }
 
 // One round of waiting: datagrams in, resends out. Returns false when no
@@ -135,7 +136,8 @@ bool Step(std::vector<Session>& sessions)
     std::vector<pollfd> waits;
     std::vector<Session*> owners;
     for (Session& s : sessions) {
-        if (s.state == State::Completed || s.state == State::Refused || s.state == State::Failed)
+        if (!s.peer || s.state == State::Completed || s.state == State::Refused ||
+            s.state == State::Failed)
             continue;
         waits.push_back(pollfd{s.peer->Descriptor(), POLLIN, 0});
         owners.push_back(&s);
