@@ -190,8 +190,8 @@ def write(canvas, path, name):
     xpm_path = path + ".xpm"
     with open(xpm_path, "w") as f:
         f.write(canvas.xpm(name))
-    subprocess.run(["/usr/bin/convert", xpm_path, "-define", "png:color-type=3",
-                    path + ".png"], check=True)
+    # PNG8: an indexed image with a transparent entry, as small as the XPM.
+    subprocess.run(["/usr/bin/convert", xpm_path, "PNG8:" + path + ".png"], check=True)
 
 
 def main():

@@ -2,9 +2,24 @@
 
 #include <QGuiApplication>
 
+#include <cstdio>
 #include <cstdlib>
 
 namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+void FilterOffscreenWarnings(QtMsgType type, const QMessageLogContext& context,
+                             const QString& message)
+{
+    if (type == QtWarningMsg && message.contains(QLatin1String("propagateSizeHints")))
+        return;
+    if (previousHandler != nullptr)
+        previousHandler(type, context, message);
+    else
+        std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
 bool Given(const char* name)
 {
     const char* value = std::getenv(name);
@@ -23,4 +38,9 @@ bool ChooseOffscreenWithoutDisplay()
 bool RunningOffscreen()
 {
     return QGuiApplication::platformName() == QLatin1String("offscreen");
+}
+
+void SilenceOffscreenWindowWarnings()
+{
+    previousHandler = qInstallMessageHandler(FilterOffscreenWarnings);
 }

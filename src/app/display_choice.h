@@ -9,3 +9,7 @@ bool ChooseOffscreenWithoutDisplay();
 
 // After: whether the program runs without a visible window.
 bool RunningOffscreen();
+
+// The offscreen platform warns about window hints it cannot pass on; for a
+// program that never shows a window that is noise on standard error.
+void SilenceOffscreenWindowWarnings();

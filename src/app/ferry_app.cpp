@@ -14,6 +14,13 @@
 #include "settings/qt/help_request.h"
 #include "settings/settings_store.h"
 
+// The icons and bitmaps are compiled into a static library, whose resources
+// are registered only when asked for. Q_INIT_RESOURCE must not be called
+// from inside a namespace.
+static void RegisterResources()
+{
+    Q_INIT_RESOURCE(ferry);
+}
 
 namespace {
 
@@ -31,6 +38,7 @@ ferryApp::ferryApp(int& argc, char** argv)
     , name(ApplicationName())
     , socketNotifyHost([](SOCKET s) { OnSocketNotify(static_cast<std::uintptr_t>(s), FD_READ); })
 {
+    RegisterResources();
     setApplicationName(QStringLiteral("ferry"));
     setApplicationVersion(QStringLiteral("1.6"));
     setDesktopFileName(QStringLiteral("ferry"));

@@ -89,6 +89,12 @@ ferryEditFile::ferryEditFile(QWidget* parent)
 
 ferryEditFile::~ferryEditFile()
 {
+    // The Find dialog may be our child; gone first, it cannot call back
+    // into a view that is already half destroyed.
+    if (findDialog) {
+        findDialog->disconnect(this);
+        delete findDialog;
+    }
     mirror.Flush();
     if (LogViewWindow == this)
         LogViewWindow = nullptr;

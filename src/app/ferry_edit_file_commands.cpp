@@ -151,7 +151,12 @@ void ferryEditFile::openFind()
         }
         findNext();
     });
-    connect(findDialog, &QObject::destroyed, this, [this] { emit commandStateChanged(); });
+    // A widget announces its destruction before its guarded pointers are
+    // cleared, so clear this one first: Find is enabled again right away.
+    connect(findDialog, &QObject::destroyed, this, [this] {
+        findDialog.clear();
+        emit commandStateChanged();
+    });
     findDialog->show();
     emit commandStateChanged();
 }

@@ -32,6 +32,8 @@ int main(int argc, char** argv)
     try {
         ferryApp app(argc, argv);
         app.setHeadless(RunningOffscreen());
+        if (app.headless())
+            SilenceOffscreenWindowWarnings();
         TerminationSignals terminationSignals;
         QObject::connect(&terminationSignals, &TerminationSignals::received, &app,
                          [&app] { app.terminate(); });

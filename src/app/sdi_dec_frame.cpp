@@ -11,10 +11,12 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -32,6 +34,16 @@ QString Hint(int id)
     if (id <= 0 || LoadStringResource(static_cast<unsigned>(id), text, sizeof text) == 0)
         return {};
     return QString::fromUtf8(text);
+}
+
+// Nothing is remembered between runs: a new window gets a size like the one
+// the window system gives new top-level windows, most of the screen.
+QSize DefaultSize()
+{
+    QSize size(800, 500);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() * 3 / 4);
+    return size;
 }
 
 QStringList KeyLabels()
@@ -64,6 +76,7 @@ SDIDecFrame::SDIDecFrame(ferryApp& application)
     connect(view, &ferryEditFile::commandStateChanged, this, &SDIDecFrame::updateCommands);
     connect(view, &ferryEditFile::fileNameChanged, this, &SDIDecFrame::updateTitle);
     updateCommands();
+    resize(DefaultSize());
 }
 
 SDIDecFrame::~SDIDecFrame() = default;

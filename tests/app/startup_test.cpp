@@ -1,0 +1,144 @@
+// Start-up failures and the general error report: the boxes, their beeps,
+// and what is left running afterwards.
+
+#include "app/ferry_edit_file.h"
+#include "app/message_box.h"
+#include "app/sdi_dec_frame.h"
+#include "app_test_support.h"
+#include "platform/sockets.h"
+#include "service/server_socket.h"
+
+#include <QTest>
+#include <QTimer>
+
+#include <arpa/inet.h>
+#include <stdexcept>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// Throws from inside an event handler, as a failing command would.
+class Thrower : public QObject
+{
+public:
+    bool windowLayer = false;
+    int handled = 0;
+
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() != QEvent::User)
+            return QObject::event(e);
+        ++handled;
+        if (windowLayer)
+            throw WindowError("window trouble");
+        throw std::runtime_error("disk on fire");
+    }
+};
+
+} // namespace
+
+class StartupTest : public QObject
+{
+    Q_OBJECT
+private slots:
+
+    void init()
+    {
+        message_box_testing::ResetBeepLog();
+        sockets_testing::ResetStartupResult();
+        sockets_testing::SetTftpPortOverride(0);
+    }
+
+    void cleanup()
+    {
+        sockets_testing::ResetStartupResult();
+        sockets_testing::SetTftpPortOverride(-1);
+    }
+
+    void socketsServiceThatFailsEndsStartUpWithAStopBeep()
+    {
+        sockets_testing::SetStartupResult(WSASYSNOTREADY, 0x0101);
+        ModalAnswerer answer(ClickButton(QMessageBox::Ok));
+        QCOMPARE(ferryApp::instance()->createMainWindow(), 1);
+        QCOMPARE(answer.texts, QStringList{"Windows Sockets error 10091"});
+        QCOMPARE(answer.captions, QStringList{"ferry"});
+        QCOMPARE(message_box_testing::BeepLog(), QStringLiteral("16 "));
+        QVERIFY(ferryApp::instance()->mainWindow() == nullptr);
+        QVERIFY(!ferryApp::instance()->serverRunning());
+    }
+
+    void socketsServiceOlderThanOnePointOneIsRefused()
+    {
+        sockets_testing::SetStartupResult(0, 0x0001); // 1.0
+        ModalAnswerer answer(ClickButton(QMessageBox::Ok));
+        QCOMPARE(ferryApp::instance()->createMainWindow(), 1);
+        QCOMPARE(answer.texts, QStringList{"Windows Sockets error 200"});
+        QCOMPARE(answer.captions, QStringList{"ferry"});
+        QCOMPARE(message_box_testing::BeepLog(), QStringLiteral("0 "));
+        QVERIFY(ferryApp::instance()->mainWindow() == nullptr);
+    }
+
+    void laterVersionsAreAccepted()
+    {
+        sockets_testing::SetStartupResult(0, 0x0202); // 2.2
+        StartedFrame started;
+        QVERIFY(started.frame() != nullptr);
+        QVERIFY(
+            started.view()->logText().contains("TFTP Daemon started using Winsock Version 2.2"));
+    }
+
+    void aTakenPortEndsStartUpWithoutABeep()
+    {
+        int holder = socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_ANY);
+        QCOMPARE(bind(holder, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        socklen_t length = sizeof address;
+        getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
+        sockets_testing::SetTftpPortOverride(address.sin_port);
+
+        ModalAnswerer answer(ClickButton(QMessageBox::Ok));
+        QCOMPARE(ferryApp::instance()->createMainWindow(), 1);
+        QCOMPARE(answer.texts, QStringList{"Windows Sockets error 10048"});
+        QCOMPARE(answer.captions, QStringList{"ferry"});
+        QCOMPARE(message_box_testing::BeepLog(), QString());
+        QVERIFY(ferryApp::instance()->mainWindow() == nullptr);
+        close(holder);
+    }
+
+    void theExceptionReportCanResume()
+    {
+        Thrower thrower;
+        ModalAnswerer answer(ClickButton(QMessageBox::Yes));
+        QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+        QTRY_COMPARE(answer.seen, 1);
+        QCOMPARE(answer.texts, QStringList{"disk on fire\nOK to resume?"});
+        QCOMPARE(answer.captions, QStringList{"Unhandled Exception"});
+
+        thrower.windowLayer = true;
+        QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+        QTRY_COMPARE(answer.seen, 2);
+        QCOMPARE(answer.captions.at(1), QStringLiteral("ObjectWindows Exception"));
+        QCOMPARE(thrower.handled, 2);
+    }
+
+    void answeringNoEndsTheRunWithMinusOne()
+    {
+        Thrower thrower;
+        ModalAnswerer answer(ClickButton(QMessageBox::No));
+        QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+        // A guard in case the report never ends the loop.
+        QTimer guard;
+        guard.setSingleShot(true);
+        connect(&guard, &QTimer::timeout, [] { QCoreApplication::exit(99); });
+        guard.start(10000);
+        QCOMPARE(QCoreApplication::exec(), -1);
+        QCOMPARE(answer.seen, 1);
+    }
+};
+
+FERRY_APP_TEST_MAIN(StartupTest)
+#include "startup_test.moc"
