@@ -1,0 +1,79 @@
+// The cost of one log entry with 10 entries in the view and with 500,000,
+// in a shown window whose paint events are processed between bursts, as
+// the event loop does. Prints medians of repeated bursts and their ratio,
+// and the process's memory with 500,000 entries.
+//
+//   QT_QPA_PLATFORM=offscreen bench/app/log_append_bench [entries]
+
+#include "app/ferry_app.h"
+#include "app/ferry_edit_file.h"
+#include "app/sdi_dec_frame.h"
+#include "bench_clock.h"
+#include "log/activity_log.h"
+#include "log/log_view.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+constexpr int kBurst = 200; // entries per timed burst
+constexpr int kBursts = 15; // bursts per size; the median is reported
+
+// A line like the ones a busy server writes.
+void AppendTypical(int i)
+{
+    LogLine("10.1.%d.%d requested to read file images/pxelinux.%d in format octet\r\n",
+            (i >> 8) & 255, i & 255, i % 97);
+}
+
+double MicrosecondsPerAppend(int& counter)
+{
+    std::vector<double> perAppend;
+    for (int b = 0; b < kBursts; ++b) {
+        double start = NowSeconds();
+        for (int i = 0; i < kBurst; ++i)
+            AppendTypical(counter++);
+        QCoreApplication::processEvents(); // layout and paint, as the loop would
+        perAppend.push_back((NowSeconds() - start) * 1e6 / kBurst);
+    }
+    return Median(perAppend);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int target = argc > 1 ? std::atoi(argv[1]) : 500000;
+    ferryApp app(argc, argv);
+    SDIDecFrame frame(app);
+    ferryEditFile* view = frame.logView();
+    LogViewWindow = view;
+    frame.show();
+    QCoreApplication::processEvents();
+
+    int counter = 0;
+    for (int i = 0; i < 10; ++i)
+        AppendTypical(counter++);
+    const double small = MicrosecondsPerAppend(counter);
+
+    double fillStart = NowSeconds();
+    while (view->blockCount() < target) {
+        for (int i = 0; i < 1000; ++i)
+            AppendTypical(counter++);
+        QCoreApplication::processEvents();
+    }
+    const double fillSeconds = NowSeconds() - fillStart;
+    const double large = MicrosecondsPerAppend(counter);
+
+    std::printf("entries in view        : 10 vs %d\n", view->blockCount() - 1);
+    std::printf("time per append (10)   : %.2f us (median of %d bursts of %d)\n", small, kBursts,
+                kBurst);
+    std::printf("time per append (%dk) : %.2f us\n", target / 1000, large);
+    std::printf("ratio large / small    : %.2f\n", large / small);
+    std::printf("fill to %d entries : %.1f s\n", target, fillSeconds);
+    std::printf("resident memory        : %.1f MiB with %zu bytes of log text\n",
+                static_cast<double>(ResidentKiB()) / 1024.0, view->TextLength());
+    LogViewWindow = nullptr;
+    return 0;
+}
