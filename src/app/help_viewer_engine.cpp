@@ -10,9 +10,11 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QPointer>
+#include <QScreen>
 #include <QTextStream>
 #include <QWindow>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
@@ -80,13 +82,32 @@ QString ReadHelpSet(const QString& file, HelpSet* set)
     return {};
 }
 
-HelpViewer* OpenViewer()
+// Beside the window that asked, where it hides neither the log nor the menu
+// the reader may want to ask about next; as far right as the screen allows.
+void PlaceBeside(HelpViewer* viewer, const QWidget* owner)
+{
+    if (owner == nullptr)
+        return;
+    const QWidget* window = owner->window();
+    const QScreen* screen = window->screen();
+    if (screen == nullptr)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QRect beside = window->frameGeometry();
+    QPoint origin(beside.right() + 1, beside.top());
+    origin.setX(std::max(area.left(), std::min(origin.x(), area.right() + 1 - viewer->width())));
+    origin.setY(std::max(area.top(), std::min(origin.y(), area.bottom() + 1 - viewer->height())));
+    viewer->move(origin);
+}
+
+HelpViewer* OpenViewer(const QWidget* owner)
 {
     QPointer<HelpViewer>& viewer = ViewerWindow();
     if (viewer.isNull()) {
         viewer = new HelpViewer;
         // Closed by the reader, it is gone; the next request opens a new one.
         viewer->setAttribute(Qt::WA_DeleteOnClose);
+        PlaceBeside(viewer, owner);
     }
     // Help asked for from a modal dialog must be readable while the dialog
     // stays open: a window that belongs to the modal one is not locked by it.
@@ -104,27 +125,27 @@ HelpViewer* OpenViewer()
     return viewer;
 }
 
-int Complain(const QString& text)
+int Complain(const QWidget* owner, const QString& text)
 {
     // Without a display nobody reads the viewer; the complaint goes where
     // the program's message boxes go.
     if (HeadlessBoxes())
         std::fprintf(stderr, "ferry Help: %s\n", qPrintable(text));
-    OpenViewer()->showComplaint(text);
+    OpenViewer(owner)->showComplaint(text);
     return 0;
 }
 
-int Show(const QString& page, const HelpSet& set)
+int Show(const QWidget* owner, const QString& page, const HelpSet& set)
 {
     if (page.isEmpty() || !QFileInfo(page).isFile()) {
-        return Complain(QObject::tr("The help file %1 names the page %2, which is missing.")
-                            .arg(QLatin1String(kHelpSetName), QFileInfo(page).fileName()));
+        return Complain(owner, QObject::tr("The help file %1 names the page %2, which is missing.")
+                                   .arg(QLatin1String(kHelpSetName), QFileInfo(page).fileName()));
     }
-    OpenViewer()->showPage(page, set.contents, set.usingHelp);
+    OpenViewer(owner)->showPage(page, set.contents, set.usingHelp);
     return 1;
 }
 
-int Carry(const char* file, unsigned command, unsigned long data)
+int Carry(const QWidget* owner, const char* file, unsigned command, unsigned long data)
 {
     if (command == kHelpQuit) {
         DestroyHelpViewer();
@@ -133,21 +154,21 @@ int Carry(const char* file, unsigned command, unsigned long data)
     HelpSet set;
     const QString problem = ReadHelpSet(QString::fromUtf8(file ? file : ""), &set);
     if (!problem.isEmpty())
-        return Complain(problem);
+        return Complain(owner, problem);
     switch (command) {
     case kHelpContents:
-        return Show(set.contents, set);
+        return Show(owner, set.contents, set);
     case kHelpHelpOnHelp:
-        return Show(set.usingHelp, set);
+        return Show(owner, set.usingHelp, set);
     case kHelpContext: {
         const auto topic = set.topics.constFind(data);
         if (topic == set.topics.constEnd()) {
-            return Complain(QObject::tr("The help file %1 has no topic with the context "
-                                        "number %2.")
-                                .arg(QLatin1String(kHelpSetName))
-                                .arg(data));
+            return Complain(owner, QObject::tr("The help file %1 has no topic with the context "
+                                               "number %2.")
+                                       .arg(QLatin1String(kHelpSetName))
+                                       .arg(data));
         }
-        return Show(*topic, set);
+        return Show(owner, *topic, set);
     }
     default:
         return 0;
@@ -158,7 +179,7 @@ int Carry(const char* file, unsigned command, unsigned long data)
 
 int WinHelp(QWidget* owner, const char* file, unsigned command, unsigned long data)
 {
-    const int result = Carry(file, command, data);
+    const int result = Carry(owner, file, command, data);
     CallLog().push_back({owner, QString::fromUtf8(file ? file : ""), command, data, result});
     return result;
 }
