@@ -12,24 +12,42 @@ constexpr int kSide = 32;
 
 // "X" black, "." white, " " transparent. The white rims keep the arrow and
 // the question mark readable on dark and light backgrounds alike.
+// clang-format off
 constexpr const char* kPicture[kSide] = {
-    "X              .......          ", "XX            ..XXXXX..         ",
-    "X.X          ..XXXXXXX..        ", "X..X         .XXX...XXX.        ",
-    "X...X        .XX.. ..XX.        ", "X....X       ....  ..XX.        ",
-    "X.....X           ..XXX.        ", "X......X         ..XXX..        ",
-    "X.......X        .XXX..         ", "X........X       .XX..          ",
-    "X.....XXXXX      .XX.           ", "X..X..X          ....           ",
-    "X.X X..X         .XX.           ", "XX  X..X         .XX.           ",
-    "X    X..X        ....           ", "     X..X                       ",
-    "      XX                        ", "                                ",
-    "                                ", "                                ",
-    "                                ", "                                ",
-    "                                ", "                                ",
-    "                                ", "                                ",
-    "                                ", "                                ",
-    "                                ", "                                ",
-    "                                ", "                                ",
+    "X              .......          ",
+    "XX            ..XXXXX..         ",
+    "X.X          ..XXXXXXX..        ",
+    "X..X         .XXX...XXX.        ",
+    "X...X        .XX.. ..XX.        ",
+    "X....X       ....  ..XX.        ",
+    "X.....X           ..XXX.        ",
+    "X......X         ..XXX..        ",
+    "X.......X        .XXX..         ",
+    "X........X       .XX..          ",
+    "X.....XXXXX      .XX.           ",
+    "X..X..X          ....           ",
+    "X.X X..X         .XX.           ",
+    "XX  X..X         .XX.           ",
+    "X    X..X        ....           ",
+    "     X..X                       ",
+    "      XX                        ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
+    "                                ",
 };
+// clang-format on
 
 using Plane = std::array<uchar, kSide * kSide / 8>;
 

@@ -117,15 +117,6 @@ private slots:
         QVERIFY(win_help_testing::Viewer() == nullptr);
     }
 
-    void theToolBarButtonOpensTheContentsToo()
-    {
-        auto* bar = frame->findChild<QToolBar*>(QStringLiteral("toolBar"));
-        QWidget* button = bar->widgetForAction(frame->action(command::kHelpContents));
-        QTest::mouseClick(button, Qt::LeftButton);
-        QCOMPARE(ShownPage(), QStringLiteral("index.html"));
-        QVERIFY(app.helpOpened);
-    }
-
     void f1AloneLeavesNothingToQuitAtClose()
     {
         frame->logView()->setFocus();
@@ -135,15 +126,6 @@ private slots:
         QVERIFY(CloseMainWindow(app));
         QVERIFY(HelpCalls(kHelpQuit).empty());
         QVERIFY(win_help_testing::Viewer() != nullptr);
-    }
-
-    void f1LeavesAnEarlierContentsFlagAsItWas()
-    {
-        ChooseFromMenu(frame, command::kHelpContents);
-        win_help_testing::SetHelpDirectory(emptyFolder.path());
-        PressKey(frame, Qt::Key_F1);
-        QVERIFY(!win_help_testing::Viewer()->complaint().isEmpty());
-        QVERIFY(app.helpOpened);
     }
 
     void aFailedHelpCommandClearsTheFlag()

@@ -69,7 +69,7 @@ private slots:
 
     void cleanup() { DestroyHelpViewer(); }
 
-    void contentsOpensTheViewerAtTheTableOfContents()
+    void contentsAndHelpOnHelpOpenTheirPages()
     {
         QCOMPARE(WinHelp(nullptr, kFile, kHelpContents, 0), 1);
         QVERIFY(Viewer() != nullptr);
@@ -79,10 +79,7 @@ private slots:
         QVERIFY(Viewer()->visibleText().contains(QStringLiteral("Restricting access to one "
                                                                 "directory")));
         QVERIFY(Viewer()->visibleText().contains(QStringLiteral("port 69")));
-    }
 
-    void helpOnHelpOpensThePageOnUsingTheViewer()
-    {
         QCOMPARE(WinHelp(nullptr, "FERRY.HLP", kHelpHelpOnHelp, 0), 1);
         QCOMPARE(ShownPage(), QStringLiteral("using-help.html"));
         QVERIFY(Viewer()->visibleText().contains(QStringLiteral("Shift+F1")));
@@ -209,16 +206,6 @@ private slots:
         dialog.exec();
         QCOMPARE(pageAfterClick, QStringLiteral("save.html"));
         QCOMPARE(win_help_testing::Calls().back().owner, &dialog);
-    }
-
-    void closingTheViewerLeavesNoWindowBehind()
-    {
-        WinHelp(nullptr, kFile, kHelpContents, 0);
-        QPointer<HelpViewer> viewer = Viewer();
-        viewer->close();
-        QTRY_VERIFY(viewer.isNull());
-        QCOMPARE(WinHelp(nullptr, kFile, kHelpContents, 0), 1);
-        QVERIFY(Viewer()->isVisible());
     }
 };
 
