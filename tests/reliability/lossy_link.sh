@@ -33,7 +33,7 @@ fds_before=$(ls "/proc/$FERRY_PID/fd" | wc -l)
     > "$REL_SCRATCH/relay.out" &
 RELAY_PID=$!
 for ((i = 0; i < 50; i++)); do
-    grep -q relaying "$REL_SCRATCH/relay.out" && break
+    grep -qs relaying "$REL_SCRATCH/relay.out" && break
     sleep 0.1
 done
 
