@@ -63,6 +63,11 @@ bool ContextHelp::eventFilter(QObject* watched, QEvent* event)
             f1Down = false;
         return false;
     }
+    case QEvent::ApplicationDeactivate:
+        // The release of a key held while the program lost the keyboard goes
+        // elsewhere; F1 must not stay down for us.
+        f1Down = false;
+        return false;
     case QEvent::MouseMove:
     case QEvent::HoverMove:
         // Widgets set their own pointers as it passes over them; in the mode
