@@ -11,6 +11,7 @@
 #include "app/sdi_dec_frame.h"
 #include "help_test_support.h"
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QBitmap>
 #include <QCursor>
@@ -220,6 +221,23 @@ private slots:
         QCOMPARE(watcher.seen, QStringList{QStringLiteral("ferryOptionsDlg")});
         QVERIFY(win_help_testing::Calls().empty());
         QVERIFY(QApplication::overrideCursor() == nullptr);
+    }
+
+    void thePreferencesHelpButtonOpensTheContentsForTheDialog()
+    {
+        QWidget* dialogSeen = nullptr;
+        ModalWatcher watcher([&](QWidget* dialog) {
+            dialogSeen = dialog;
+            auto* help = dialog->findChild<QAbstractButton*>(QStringLiteral("helpButton"));
+            QTest::mouseClick(help, Qt::LeftButton);
+            RejectLater(dialog);
+        });
+        ChooseFromMenu(frame, command::kOptions);
+        QTRY_COMPARE(watcher.seen, QStringList{QStringLiteral("ferryOptionsDlg")});
+        QCOMPARE(ShownPage(), QStringLiteral("index.html"));
+        QCOMPARE(win_help_testing::Calls().back().owner, dialogSeen);
+        // Not the application's help: nothing to quit at close.
+        QVERIFY(!app.helpOpened);
     }
 
     void helpKeysAreLeftToAnOpenMenu()
