@@ -4,11 +4,19 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 
 double NowSeconds()
 {
     using namespace std::chrono;
     return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+double ThreadCpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
 double Median(std::vector<double> values)

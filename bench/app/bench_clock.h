@@ -7,6 +7,8 @@
 #include <vector>
 
 double NowSeconds();
+// CPU time of the calling thread: steadier than wall time on a busy machine.
+double ThreadCpuSeconds();
 double Median(std::vector<double> values);
 double Percentile(std::vector<double> values, double fraction);
 // VmRSS in KiB, from /proc/self/status.

@@ -194,14 +194,34 @@ void ferryEditFile::InsertAtCaret(const char* text)
         textLength += 2;
         rest.remove_prefix(lineEnd + 2);
     }
-    // Putting the caret after the new text scrolls the view to it.
-    setTextCursor(cursor);
+    // The widget's own caret moves along with text inserted where it stands;
+    // it only needs setting when it stood elsewhere.
+    if (textCursor().position() != cursor.position())
+        setTextCursor(cursor);
+    scrollToCaretSoon();
     if (mirrorToStdout)
         mirror.Add(text);
     if (!modified || wasEmpty) {
         modified = true;
         emit commandStateChanged();
     }
+}
+
+// Scrolling moves the whole visible text, so a burst of entries handled in
+// one pass of the event loop scrolls once, after the last of them, before
+// anything is painted.
+void ferryEditFile::scrollToCaretSoon()
+{
+    if (scrollPending)
+        return;
+    scrollPending = true;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            scrollPending = false;
+            ensureCursorVisible();
+        },
+        Qt::QueuedConnection);
 }
 
 void ferryEditFile::SetReadOnly(bool on)

@@ -94,11 +94,13 @@ private:
     void newDocument();
     void setFileName(const QString& name);
     void setModified(bool on);
+    void scrollToCaretSoon();
     bool writeTo(const QString& path);
     QString caption() const;
 
     std::size_t textLength = 0;
     bool modified = false;
+    bool scrollPending = false;
     QString documentName;
     FileDialogData fileDialogData;
     SearchSettings search;
