@@ -1,6 +1,9 @@
 # Shared by the end-to-end tests: a private network namespace with loopback
 # up, a scratch folder, and waiting for text to appear in a file.
 
+# Any failing command names itself, so a failure in CI says where it was.
+trap 'echo "FAIL: ${BASH_SOURCE[0]##*/}:$LINENO: $BASH_COMMAND exited with $?" >&2' ERR
+
 fail() {
     echo "FAIL: $*" >&2
     exit 1

@@ -14,13 +14,19 @@ make_scratch
 cd "$scratch"
 printf 'served\n' > served.txt
 
-display=":$((100 + $$ % 800))"
+# A display number nobody uses, and an X server of our own on it.
+for n in $(seq $((100 + $$ % 800)) 999); do
+    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || break
+done
+display=":$n"
 Xvfb "$display" -screen 0 1024x768x24 -nolisten tcp > xvfb.log 2>&1 &
-started_pids="$!"
+xvfb_pid=$!
+started_pids="$xvfb_pid"
 for i in $(seq 1 100); do
-    [ -e "/tmp/.X11-unix/X${display#:}" ] && break
+    [ -e "/tmp/.X11-unix/X$n" ] && break
     sleep 0.1
 done
+kill -0 "$xvfb_pid" 2>/dev/null || fail "Xvfb did not start: $(cat xvfb.log)"
 export DISPLAY="$display"
 
 run_and_exit() { # $1: the key that answers the question
