@@ -22,6 +22,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 
@@ -116,13 +117,20 @@ void PrintDialogsTest::printDialogOffersPrinterAndCopiesOnly()
     UsePdfPrinter(dir.filePath(QStringLiteral("elsewhere.pdf")));
     QStringList facts;
     {
-        DialogAnswerer answerer(PrintToFile(pdf, &facts));
+        const auto toFile = PrintToFile(pdf, &facts);
+        DialogAnswerer answerer([&toFile](QWidget* w) {
+            if (auto* copies = w->findChild<QSpinBox*>(QStringLiteral("copies")))
+                copies->setValue(2);
+            toFile(w);
+        });
         f.frame()->cmPrint();
         QCOMPARE(answerer.titles.size(), 1);
     }
     QCOMPARE(facts, QStringList({QStringLiteral("no page range"), QStringLiteral("no selection")}));
-    QCOMPARE(PdfPageCount(pdf), 1);
+    // A file makes no copies of its own, so each copy is written out.
+    QCOMPARE(PdfPageCount(pdf), 2);
     QCOMPARE(PdfPageLines(pdf, 1).size(), 5);
+    QCOMPARE(PdfPageLines(pdf, 2), PdfPageLines(pdf, 1));
 
     // Cancelling the dialog prints nothing and says nothing.
     QFile::remove(pdf);
@@ -206,6 +214,17 @@ void PrintDialogsTest::cancelStopsTheJobAndSaysSo()
     QVERIFY(!QFile::exists(pdf));
     QVERIFY(f.frame()->isEnabled());
     QCOMPARE(ferryApp::instance()->printingCount, 0);
+
+    // Esc in the box is its Cancel button.
+    QTimer escape;
+    connect(&escape, &QTimer::timeout, this, [&] {
+        QWidget* box = PrintingBox();
+        if (box != nullptr && LineText(box, "pageLine") == QLatin1String("Now printing Page 1 of"))
+            QTest::keyClick(box, Qt::Key_Escape);
+    });
+    escape.start(0);
+    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame(), false), -2);
+    QCOMPARE(answerer.texts.size(), 2);
 }
 
 void PrintDialogsTest::spoolerFailuresNameTheirReason()
