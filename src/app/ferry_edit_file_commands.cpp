@@ -8,6 +8,7 @@
 
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -15,9 +16,8 @@ namespace {
 
 bool useNativeDialogs = true;
 
-// "All Files (*.*)|*.*|" becomes "All Files (*.*)". The pattern *.* means
-// every file, as it does where the filter comes from, so the Qt filter gets
-// "*" as its pattern while the label keeps its familiar text.
+// "All Files (*.*)|*.*|" becomes "All Files (*.*)": a label with its
+// patterns in brackets, as Qt's dialogs expect.
 QStringList QtNameFilters(const QString& filter)
 {
     QStringList parts = filter.split(QLatin1Char('|'));
@@ -99,6 +99,16 @@ bool ferryEditFile::saveAs()
     const QStringList filters = QtNameFilters(fileDialogData.filter);
     if (!filters.isEmpty())
         dialog.setNameFilters(filters);
+    // "*.*" means every file where the filter comes from; Qt's own dialog
+    // would take it literally and hide names without a dot, so its list is
+    // given "*" while the label stays as written.
+    auto matchEveryFile = [&dialog] {
+        if (auto* model = dialog.findChild<QFileSystemModel*>())
+            if (model->nameFilters() == QStringList{QStringLiteral("*.*")})
+                model->setNameFilters({QStringLiteral("*")});
+    };
+    matchEveryFile();
+    connect(&dialog, &QFileDialog::filterSelected, &dialog, matchEveryFile);
     if (!documentName.isEmpty())
         dialog.selectFile(documentName);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())

@@ -13,6 +13,7 @@
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
@@ -32,6 +33,11 @@ bool Enabled(SDIDecFrame* frame, int id)
     return frame->action(id)->isEnabled();
 }
 
+// What the last Save As dialog showed as its filter, and what its file
+// list matched names against.
+QStringList shownFilters;
+QStringList listedPatterns;
+
 // Accepts a Qt file dialog with `path` typed as the name.
 std::function<void(QWidget*)> SaveDialogChoosing(const QString& path, bool confirmReplace = true)
 {
@@ -43,6 +49,9 @@ std::function<void(QWidget*)> SaveDialogChoosing(const QString& path, bool confi
                 QMetaObject::invokeMethod(dialog, "reject", Qt::QueuedConnection);
                 return;
             }
+            shownFilters = dialog->nameFilters();
+            if (auto* model = dialog->findChild<QFileSystemModel*>())
+                listedPatterns = model->nameFilters();
             dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(path);
             QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         } else if (auto* box = qobject_cast<QMessageBox*>(w)) {
@@ -150,6 +159,9 @@ private slots:
             QVERIFY(started.view()->saveAs());
         }
         QCOMPARE(started.frame()->windowTitle(), QStringLiteral("  TFTP Daemon   - ") + path);
+        // The filter reads as written, and *.* lists names without a dot too.
+        QCOMPARE(shownFilters, QStringList{"All Files (*.*)"});
+        QCOMPARE(listedPatterns, QStringList{"*"});
         QCOMPARE(FileContent(path), started.view()->logText());
         QVERIFY(!started.view()->isModified());
 
