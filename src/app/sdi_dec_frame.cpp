@@ -181,6 +181,8 @@ void SDIDecFrame::createToolBar()
     auto button = [this, bar](int id) {
         QAction* a = action(id);
         a->setIcon(QIcon(QStringLiteral(":/toolbar/%1.png").arg(id)));
+        // The bitmaps belong to the tool bar; the menus show text only.
+        a->setIconVisibleInMenu(false);
         bar->addAction(a);
     };
     button(command::kSave);
