@@ -123,6 +123,19 @@ void UdpPeer::send(const QByteArray& datagram)
              reinterpret_cast<const sockaddr*>(&to), sizeof to);
 }
 
+QList<QByteArray> UdpPeer::drain()
+{
+    QList<QByteArray> datagrams;
+    char buffer[1024];
+    for (;;) {
+        ssize_t got = ::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+        if (got < 0)
+            break;
+        datagrams << QByteArray(buffer, static_cast<qsizetype>(got));
+    }
+    return datagrams;
+}
+
 QByteArray ReadRequest(const char* file, const char* mode)
 {
     QByteArray packet("\x00\x01", 2);

@@ -6,6 +6,7 @@
 
 #include "app/ferry_app.h"
 
+#include <QList>
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
@@ -84,6 +85,8 @@ public:
     UdpPeer();
     ~UdpPeer();
     void send(const QByteArray& datagram);
+    // Every datagram already waiting, oldest first, without blocking.
+    QList<QByteArray> drain();
 
 private:
     int fd = -1;

@@ -8,11 +8,14 @@
 #include "app_test_support.h"
 #include "log/activity_log.h"
 #include "platform/clock.h"
+#include "service/session_table.h"
+#include "settings/server_settings.h"
 
 #include <QAction>
 #include <QDialog>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenu>
@@ -266,6 +269,33 @@ private slots:
         UdpPeer peer;
         peer.send(ReadRequest("still-serving.bin"));
         QTRY_VERIFY(started.view()->logText().contains("requested to read file still-serving.bin"));
+    }
+
+    void closingEndsTransfersSilentlyAndKeepsWhatArrived()
+    {
+        ScratchDirectory dir;
+        serverSettings.readWrite = 1;
+        StartedFrame started;
+        UdpPeer peer;
+        QByteArray request("\x00\x02upload.bin\x00octet\x00", 19);
+        peer.send(request);
+        QTRY_VERIFY(started.view()->logText().contains("requested to write file upload.bin"));
+        QByteArray block("\x00\x03\x00\x01", 4);
+        block += QByteArray(512, 'a');
+        peer.send(block);
+        QList<QByteArray> received;
+        const QByteArray ackOfBlock1("\x00\x04\x00\x01", 4);
+        QTRY_VERIFY((received += peer.drain(), received.contains(ackOfBlock1)));
+        // The block reached the file before its ACK went out.
+        QCOMPARE(QFileInfo(dir.file("upload.bin")).size(), qint64(512));
+
+        ModalAnswerer answer(ClickButton(QMessageBox::No));
+        QVERIFY(started.close());
+        QVERIFY(SessionTable == nullptr);
+        QCOMPARE(FileContent(dir.file("upload.bin")), QByteArray(512, 'a'));
+        // The peer is not told: no ERROR, nothing at all after the last ACK.
+        QCOMPARE(peer.drain(), QList<QByteArray>());
+        serverSettings.readWrite = 0;
     }
 
     void closingAnUnchangedLogAsksNothing()
