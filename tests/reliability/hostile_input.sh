@@ -91,6 +91,8 @@ restricted=$(sed -n 's/.*restricted=\([0-9]*\).*/\1/p' <<< "$summary")
         "$(count "The requested file was not in the restricted directory $SERVED")"
 [ "$(count 'The requested file name is too long')" -eq 6 ] ||
     fail "expected 6 refusals of long names, got $(count 'The requested file name is too long')"
+[ "$(count 'The directory of the requested file could not be resolved')" -eq 2 ] ||
+    fail "expected 2 refusals of directories too long to resolve"
 [ "$(count '   error code 7 : abc')" -eq 1 ] || fail "the ERROR without NUL is not quoted as abc"
 [ "$(count '   error code 3 : ')" -eq 1 ] || fail "the ERROR without text is not quoted empty"
 [ "$(count '   error code 0 : done')" -eq 1 ] || fail "the ERROR after a 3-byte one is missing"

@@ -147,6 +147,13 @@ void Traversal()
         "sub/file.txt",
         "\\file.txt",
         "/file.txt",
+        // So many steps up that they fold to the root.
+        [] {
+            std::string up;
+            for (int i = 0; i < 100; ++i)
+                up += i % 2 == 0 ? "../" : "..\\";
+            return up + "etc/passwd";
+        }(),
     };
     for (const std::string& name : outsideNames) {
         restricted += 2;
@@ -174,6 +181,11 @@ void LongNames()
         ExpectError("read " + what, rel::Request(rel::kRrq, name, "octet"), 2);
         ExpectError("write " + what, rel::Request(rel::kWrq, name, "octet"), 2);
     }
+    // A directory part that cannot be resolved within 255 characters.
+    ExpectError("read 300-byte directory part",
+                rel::Request(rel::kRrq, std::string(300, 'd') + "/file.txt", "octet"), 2);
+    ExpectError("write 300-byte directory part",
+                rel::Request(rel::kWrq, std::string(300, 'd') + "\\x", "octet"), 2);
     // 507 bytes of name fill a 516-byte request exactly; a byte in place of
     // the final NUL leaves the mode unterminated inside the datagram.
     std::string full = rel::Request(rel::kRrq, std::string(507, 'n'), "octet");
