@@ -149,4 +149,25 @@ kill -0 "$FERRY_PID" 2> /dev/null || fail "ferry is no longer running"
 
 rel_check_stamps
 rel_stop_ferry
+
+# A working directory removed under the running server: names that need it
+# are refused with a line of their own, nothing is created anywhere, and an
+# absolute name still works.
+DOOMED=$REL_SCRATCH/doomed
+mkdir -p "$DOOMED"
+rel_write_ini "$DOOMED" ReadWrite
+rel_start_ferry "$DOOMED"
+rm -f "$DOOMED/ferry.ini"
+rmdir "$DOOMED"
+before=$(wc -l < "$FERRY_LOG")
+expect_probe "read with the working directory gone" "error 2 Access violation" --read file.txt
+expect_probe "write with the working directory gone" "error 2 Access violation" --write new.bin
+expect_probe "relative directory part" "error 2 Access violation" --write sub/new.bin
+expect_probe "absolute name" "data 1 6" --read "$SERVED/file.txt"
+log=$(new_log "$before")
+[ "$(grep -cxF 'The directory of the requested file could not be resolved' <<< "$log")" -eq 3 ] ||
+    fail "expected three refusals for the missing working directory"
+[ -e "$DOOMED" ] && fail "the removed working directory was made again"
+rel_check_stamps
+rel_stop_ferry
 rel_finish
