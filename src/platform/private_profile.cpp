@@ -314,7 +314,11 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
         // A blank line keeps the new section apart from the text before it.
         if (!profile.lines.empty() && !Trim(profile.lines.back().text).empty())
             added.push_back({});
-        added.push_back({"[" + std::string(sectionName) + "]", {}});
+        // Built piece by piece: GCC 12 at -O3 warns falsely about
+        // "[" + std::string + "]".
+        std::string sectionLine = "[";
+        sectionLine.append(sectionName).append("]");
+        added.push_back({std::move(sectionLine), {}});
         added.push_back({entry, {}});
         InsertLines(&profile, profile.lines.size(), std::move(added));
         return ReplaceFileContent(path, Serialize(profile));
