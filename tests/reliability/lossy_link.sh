@@ -141,6 +141,20 @@ sed -n 's/^client_to_server \(.*\)/| relay, client to server | \1 |/p; s/^server
     "$REL_SCRATCH/relay.out"
 echo "| seconds per transfer (min / median / max) | $(head -n 1 <<< "$durations") / $(sed -n "$((COUNT))p" <<< "$durations") / $(tail -n 1 <<< "$durations") |"
 echo "| seconds from the last client's end to no open file | $(seconds "$clients_done" "$settled") |"
+# What each abandoned session was, and whether its peer got through on a
+# later session from the same port (a write whose ACK 0 was lost, say:
+# ferry never repeats that ACK, but ends the session after 15 s, and the
+# client's next request starts afresh).
+awk '
+    /^New session created from IPADDR/ { port = $NF; sessions[port]++; pending = port; next }
+    pending != "" && /requested to/ { what[pending] = $4 " " $6; pending = ""; next }
+    { pending = "" }
+    /^Maximum number of retries/ { abandoning = 1; next }
+    abandoning && /^Session destroyed to IPADDR/ { gone[$NF] = what[$NF]; abandoning = 0 }
+    END {
+        for (p in gone)
+            printf "abandoned: %s from port %s; sessions from that port: %d\n", gone[p], p, sessions[p]
+    }' <<< "$log"
 echo
 echo "A relay \"repeat\" is a datagram with the opcode and block number of the sender's previous"
 echo "one on the same flow: a retransmission by the client or by ferry, not by the relay."
