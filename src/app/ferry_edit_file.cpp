@@ -8,6 +8,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTimer>
 
 #include <string_view>
 
@@ -82,6 +83,9 @@ ferryEditFile::ferryEditFile(QWidget* parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Entries are appended and never undone; an undo stack would only grow.
     setUndoRedoEnabled(false);
+    refreshTimer.setSingleShot(true);
+    refreshTimer.setInterval(kRefreshPeriodMs);
+    connect(&refreshTimer, &QTimer::timeout, this, &ferryEditFile::refreshNow);
     // Stamps and peer addresses line up in columns in a fixed-pitch font.
     // Log text is almost always plain ASCII, which needs no shaping; skipping
     // it where the text allows takes a third off the cost of an entry.
@@ -211,21 +215,24 @@ void ferryEditFile::InsertAtCaret(const char* text)
     }
 }
 
-// Scrolling moves the whole visible text, so a burst of entries handled in
-// one pass of the event loop scrolls once, after the last of them, before
-// anything is painted.
+// Each entry would otherwise repaint the whole visible text, which costs far
+// more than the entry itself and, under a burst of short transfers, more
+// than serving them. The view is brought up to date (scrolled to the newest
+// entry and repainted) at most once per refresh period instead: an operator
+// cannot tell 40 ms apart, and the server keeps its time for the peers.
 void ferryEditFile::scrollToCaretSoon()
 {
-    if (scrollPending)
+    if (refreshTimer.isActive())
         return;
-    scrollPending = true;
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-            scrollPending = false;
-            ensureCursorVisible();
-        },
-        Qt::QueuedConnection);
+    viewport()->setUpdatesEnabled(false);
+    refreshTimer.start();
+}
+
+void ferryEditFile::refreshNow()
+{
+    refreshTimer.stop();
+    viewport()->setUpdatesEnabled(true);
+    ensureCursorVisible();
 }
 
 void ferryEditFile::SetReadOnly(bool on)

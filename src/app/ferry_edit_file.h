@@ -16,6 +16,7 @@
 
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QTimer>
 
 #include <cstddef>
 
@@ -95,12 +96,14 @@ private:
     void setFileName(const QString& name);
     void setModified(bool on);
     void scrollToCaretSoon();
+    void refreshNow();
     bool writeTo(const QString& path);
     QString caption() const;
 
     std::size_t textLength = 0;
     bool modified = false;
-    bool scrollPending = false;
+    static constexpr int kRefreshPeriodMs = 40;
+    QTimer refreshTimer;
     QString documentName;
     FileDialogData fileDialogData;
     SearchSettings search;
