@@ -187,6 +187,9 @@ void ferryEditFile::InsertAtCaret(const char* text)
         textLength -= LogTextLength(cursor.selectedText());
         cursor.removeSelectedText();
     }
+    // One edit block: the layout is brought up to date once for the whole
+    // insertion, not once for each piece and line break of it.
+    cursor.beginEditBlock();
     std::string_view rest(text);
     for (;;) {
         std::size_t lineEnd = rest.find("\r\n");
@@ -202,6 +205,7 @@ void ferryEditFile::InsertAtCaret(const char* text)
         textLength += 2;
         rest.remove_prefix(lineEnd + 2);
     }
+    cursor.endEditBlock();
     // The widget's own caret moves along with text inserted where it stands;
     // it only needs setting when it stood elsewhere.
     if (textCursor().position() != cursor.position())
