@@ -5,6 +5,7 @@
 #include "platform/timers.h"
 
 #include <QFontDatabase>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -228,15 +229,25 @@ void ferryEditFile::scrollToCaretSoon()
 {
     if (refreshTimer.isActive())
         return;
-    viewport()->setUpdatesEnabled(false);
+    setChildUpdatesEnabled(false);
     refreshTimer.start();
 }
 
 void ferryEditFile::refreshNow()
 {
     refreshTimer.stop();
-    viewport()->setUpdatesEnabled(true);
+    setChildUpdatesEnabled(true);
     ensureCursorVisible();
+}
+
+// The text and both scroll bars (whose range grows with every entry) wait
+// for the refresh. The view itself is left alone: printing switches its
+// redrawing off and on around each page.
+void ferryEditFile::setChildUpdatesEnabled(bool on)
+{
+    viewport()->setUpdatesEnabled(on);
+    verticalScrollBar()->setUpdatesEnabled(on);
+    horizontalScrollBar()->setUpdatesEnabled(on);
 }
 
 void ferryEditFile::SetReadOnly(bool on)

@@ -97,6 +97,7 @@ private:
     void setModified(bool on);
     void scrollToCaretSoon();
     void refreshNow();
+    void setChildUpdatesEnabled(bool on);
     bool writeTo(const QString& path);
     QString caption() const;
 
