@@ -89,6 +89,9 @@ restricted=$(sed -n 's/.*restricted=\([0-9]*\).*/\1/p' <<< "$summary")
 [ "$(count "The requested file was not in the restricted directory $SERVED")" -eq "${restricted:-0}" ] ||
     fail "expected $restricted restricted-directory refusals, got" \
         "$(count "The requested file was not in the restricted directory $SERVED")"
+invalid=$(sed -n 's/.*invalid=\([0-9]*\).*/\1/p' <<< "$summary")
+[ "$(count 'The requested file name is not valid')" -eq "${invalid:-0}" ] ||
+    fail "expected $invalid refusals of invalid names, got $(count 'The requested file name is not valid')"
 [ "$(count 'The requested file name is too long')" -eq 6 ] ||
     fail "expected 6 refusals of long names, got $(count 'The requested file name is too long')"
 [ "$(count 'The directory of the requested file could not be resolved')" -eq 2 ] ||

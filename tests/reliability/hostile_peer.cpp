@@ -37,6 +37,7 @@ int checks = 0;
 int failures = 0;
 int oversized = 0;
 int restricted = 0; // refusals the server must log as outside its directory
+int invalid = 0;    // refusals the server must log as invalid names
 const std::string kHello = "hello\n";
 
 void Fail(const std::string& attack, const std::string& what)
@@ -163,6 +164,7 @@ void Traversal()
     // "." and ".." as the name part, alone or after a directory part.
     for (const std::string& name :
          {"."s, ".."s, "./."s, "./.."s, ".\\.."s, "sub/.."s, ""s, "/"s, "\\"s, "./"s}) {
+        invalid += 2;
         ExpectError("read name part " + name, rel::Request(rel::kRrq, name, "octet"), 2);
         ExpectError("write name part " + name, rel::Request(rel::kWrq, name, "octet"), 2);
     }
@@ -201,6 +203,7 @@ void NulTricks()
     ExpectError("mode without NUL", "\0\1file.txt\0octet"s, 4);
     ExpectError("name without NUL", "\0\1file.txt"s, 4);
     ExpectError("opcode only", "\0\1"s, 4);
+    invalid += 2;
     ExpectError("empty name", "\0\1\0octet\0"s, 2);
     ExpectError("write with empty name", "\0\2\0octet\0"s, 2);
     ExpectHello("name then NUL then more", "\0\1file.txt\0octet\0../secret.txt\0"s);
@@ -433,7 +436,7 @@ int main(int argc, char** argv)
     Lengths();
     MidTransfer();
     ErrorsWithoutNul();
-    std::printf("checks=%d failed=%d oversized=%d restricted=%d\n", checks, failures, oversized,
-                restricted);
+    std::printf("checks=%d failed=%d oversized=%d restricted=%d invalid=%d\n", checks, failures,
+                oversized, restricted, invalid);
     return failures == 0 ? 0 : 1;
 }

@@ -8,6 +8,9 @@ set -uo pipefail
 REL_SKIP=77
 : "${FERRY_BIN:?FERRY_BIN names the ferry binary}"
 : "${RELIABILITY_TOOLS:?RELIABILITY_TOOLS names the folder of the helper programs}"
+# The scripts change directory; the paths must not depend on where they began.
+FERRY_BIN=$(realpath "$FERRY_BIN")
+RELIABILITY_TOOLS=$(realpath "$RELIABILITY_TOOLS")
 
 # A log entry's stamp, "Mon, 07 Dec 26 05:05:09", and the two spaces after it.
 STAMP='[A-Z][a-z][a-z], [0-9][0-9] [A-Z][a-z][a-z] [0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9]  '
@@ -58,10 +61,20 @@ rel_make_scratch()
     trap rel_cleanup EXIT
 }
 
+# Ends what the test started and is still running (ferry, and any helper
+# whose id is in REL_PIDS), killing what does not end within 5 s.
 rel_cleanup()
 {
-    [ -n "${FERRY_PID:-}" ] && kill -TERM "$FERRY_PID" 2> /dev/null
-    [ -n "${FERRY_PID:-}" ] && wait "$FERRY_PID" 2> /dev/null
+    local pid i
+    for pid in ${FERRY_PID:-} ${REL_PIDS:-}; do
+        kill -TERM "$pid" 2> /dev/null || continue
+        for ((i = 0; i < 50; i++)); do
+            kill -0 "$pid" 2> /dev/null || break
+            sleep 0.1
+        done
+        kill -KILL "$pid" 2> /dev/null
+        wait "$pid" 2> /dev/null
+    done
     cd /
     umount -l "$REL_SCRATCH" 2> /dev/null
     rmdir "$REL_SCRATCH" 2> /dev/null

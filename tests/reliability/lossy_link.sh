@@ -32,6 +32,7 @@ fds_before=$(ls "/proc/$FERRY_PID/fd" | wc -l)
     --delay-ms 1 --jitter-ms 1 --reorder 0.01 --seed 20261207 --max-seconds 560 \
     > "$REL_SCRATCH/relay.out" &
 RELAY_PID=$!
+REL_PIDS=$RELAY_PID
 for ((i = 0; i < 50; i++)); do
     grep -qs relaying "$REL_SCRATCH/relay.out" && break
     sleep 0.1
@@ -76,6 +77,7 @@ settled=$(date +%s.%N)
 
 kill -TERM "$RELAY_PID"
 wait "$RELAY_PID"
+REL_PIDS=
 rel_check_stamps
 rel_stop_ferry
 log=$(rel_log)
