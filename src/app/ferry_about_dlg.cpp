@@ -7,10 +7,6 @@
 
 #include <QImage>
 #include <QLabel>
-#include <QMainWindow>
-#include <QScreen>
-
-#include <algorithm>
 
 namespace {
 
@@ -106,23 +102,5 @@ void ferryAboutDlg::createControls(const DialogUnits& units)
 // manager does.
 void ferryAboutDlg::placeOverParent(const DialogUnits& units)
 {
-    const QWidget* owner = parentWidget();
-    if (owner == nullptr)
-        return;
-    QPoint client(0, 0);
-    if (const auto* mainWindow = qobject_cast<const QMainWindow*>(owner)) {
-        const QWidget* menu = mainWindow->menuWidget();
-        if (menu != nullptr && menu->isVisible())
-            client.setY(menu->geometry().bottom() + 1);
-    }
-    QPoint origin =
-        owner->mapToGlobal(client) + QPoint(units.ToPixelsX(kDialogX), units.ToPixelsY(kDialogY));
-    if (const QScreen* screen = owner->screen()) {
-        const QRect area = screen->availableGeometry();
-        origin.setX(
-            std::clamp(origin.x(), area.left(), std::max(area.left(), area.right() + 1 - width())));
-        origin.setY(
-            std::clamp(origin.y(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
-    }
-    move(origin);
+    PlaceOverParent(*this, units, kDialogX, kDialogY);
 }

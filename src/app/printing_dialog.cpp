@@ -4,12 +4,8 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QMainWindow>
 #include <QMenuBar>
 #include <QPushButton>
-#include <QScreen>
-
-#include <algorithm>
 
 namespace {
 
@@ -103,24 +99,5 @@ void PrintingDialog::closeEvent(QCloseEvent* event)
 // its menu bar.
 void PrintingDialog::placeOverParent()
 {
-    const QWidget* owner = parentWidget();
-    if (owner == nullptr)
-        return;
-    const DialogUnits units(font());
-    QPoint client(0, 0);
-    if (const auto* frame = qobject_cast<const QMainWindow*>(owner)) {
-        const QWidget* menu = frame->menuWidget();
-        if (menu != nullptr && menu->isVisible())
-            client.setY(menu->geometry().bottom() + 1);
-    }
-    QPoint origin =
-        owner->mapToGlobal(client) + QPoint(units.ToPixelsX(kDialogX), units.ToPixelsY(kDialogY));
-    if (const QScreen* screen = owner->screen()) {
-        const QRect area = screen->availableGeometry();
-        origin.setX(
-            std::clamp(origin.x(), area.left(), std::max(area.left(), area.right() + 1 - width())));
-        origin.setY(
-            std::clamp(origin.y(), area.top(), std::max(area.top(), area.bottom() + 1 - height())));
-    }
-    move(origin);
+    PlaceOverParent(*this, DialogUnits(font()), kDialogX, kDialogY);
 }

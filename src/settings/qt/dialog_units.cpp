@@ -1,7 +1,11 @@
 #include "settings/qt/dialog_units.h"
 
 #include <QFontMetrics>
+#include <QMainWindow>
+#include <QScreen>
+#include <QWidget>
 
+#include <algorithm>
 #include <cstdint>
 
 QFont DialogFont()
@@ -56,4 +60,26 @@ int MulDiv(int a, int b, int c)
     const std::int64_t product = static_cast<std::int64_t>(a) * b;
     const std::int64_t magnitude = (2 * (product < 0 ? -product : product) + c) / (2 * c);
     return static_cast<int>(product < 0 ? -magnitude : magnitude);
+}
+
+void PlaceOverParent(QWidget& dialog, const DialogUnits& units, int x, int y)
+{
+    const QWidget* owner = dialog.parentWidget();
+    if (owner == nullptr)
+        return;
+    QPoint client(0, 0);
+    if (const auto* frame = qobject_cast<const QMainWindow*>(owner)) {
+        const QWidget* menu = frame->menuWidget();
+        if (menu != nullptr && menu->isVisible())
+            client.setY(menu->geometry().bottom() + 1);
+    }
+    QPoint origin = owner->mapToGlobal(client) + QPoint(units.ToPixelsX(x), units.ToPixelsY(y));
+    if (const QScreen* screen = owner->screen()) {
+        const QRect area = screen->availableGeometry();
+        const int right = std::max(area.left(), area.right() + 1 - dialog.width());
+        const int bottom = std::max(area.top(), area.bottom() + 1 - dialog.height());
+        origin.setX(std::clamp(origin.x(), area.left(), right));
+        origin.setY(std::clamp(origin.y(), area.top(), bottom));
+    }
+    dialog.move(origin);
 }

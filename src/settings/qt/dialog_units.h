@@ -9,6 +9,8 @@
 #include <QFont>
 #include <QRect>
 
+class QWidget;
+
 // The font the dialog templates name: "MS Sans Serif" at 8 points, or
 // whatever sans-serif face the system substitutes for it.
 QFont DialogFont();
@@ -36,3 +38,9 @@ private:
 // a * b / c for a positive c, rounded to the nearest integer with halves
 // away from zero.
 int MulDiv(int a, int b, int c);
+
+// Moves `dialog` to its template position (x, y in dialog units) relative
+// to its parent's client area, which in a main window begins below the menu
+// bar, and keeps it wholly on the parent's screen, as the dialog manager
+// does. A dialog without a parent stays where it is.
+void PlaceOverParent(QWidget& dialog, const DialogUnits& units, int x, int y);
