@@ -42,6 +42,12 @@ run_client()
             # Its batch mode takes the transfer mode through --option.
             atftp --option "mode $mode" "$flag" -r "$remote" -l "$local" 127.0.0.1
             ;;
+        atftp-options)
+            # Asks for 1428-byte blocks and the transfer size; with no
+            # option acknowledgement it must fall back to plain RFC 1350.
+            atftp --option "mode $mode" --option "blksize 1428" --option "tsize enable" \
+                "$flag" -r "$remote" -l "$local" 127.0.0.1
+            ;;
         curl-no-options)
             if [ "$direction" = get ]; then
                 curl -sS --tftp-no-options -o "$local" "tftp://127.0.0.1/$remote"
@@ -57,8 +63,18 @@ run_client()
                 curl -sS -T "$local" "tftp://127.0.0.1/$remote"
             fi
             ;;
+        curl-blksize)
+            if [ "$direction" = get ]; then
+                curl -sS --tftp-blksize 1024 -o "$local" "tftp://127.0.0.1/$remote"
+            else
+                curl -sS --tftp-blksize 1024 -T "$local" "tftp://127.0.0.1/$remote"
+            fi
+            ;;
         busybox)
             busybox tftp "$flag" -r "$remote" -l "$local" 127.0.0.1
+            ;;
+        busybox-options)
+            busybox tftp -b 1024 "$flag" -r "$remote" -l "$local" 127.0.0.1
             ;;
     esac
 }
@@ -148,7 +164,10 @@ rows=(
     "atftp octet" "atftp netascii"
     "curl-no-options octet"
     "curl octet"
+    "curl-blksize octet"
     "busybox octet"
+    "busybox-options octet"
+    "atftp-options octet"
 )
 
 header="| client | mode | direction |"
@@ -176,8 +195,10 @@ rel_stop_ferry
 echo
 echo "Clients: tftp-hpa $(dpkg-query -W -f='${Version}' tftp-hpa), atftp $(dpkg-query -W -f='${Version}' atftp)," \
     "curl $(dpkg-query -W -f='${Version}' curl), busybox $(dpkg-query -W -f='${Version}' busybox)."
-echo "curl and busybox tftp offer no netascii mode. \"curl\" sends the tsize, blksize and timeout"
-echo "options, which ferry ignores as designed; \"curl-no-options\" is curl --tftp-no-options."
+echo "curl and busybox tftp offer no netascii mode. ferry answers no options, as designed, and"
+echo "each client must fall back to 512-byte blocks: \"curl\" sends tsize, blksize 512 and timeout,"
+echo "\"curl-blksize\" asks for 1024-byte blocks, \"busybox-options\" is busybox tftp -b 1024,"
+echo "\"atftp-options\" asks for blksize 1428 and tsize; \"curl-no-options\" is curl --tftp-no-options."
 echo
 printf '%s\n' "${table[@]}"
 echo
