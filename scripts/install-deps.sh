@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake ninja-build g++ clang-14 libclang-rt-14-dev clang-format
+    build-essential cmake ninja-build g++ clang clang-14 libclang-rt-14-dev clang-format
     libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libx11-dev xvfb xauth x11-apps imagemagick xdotool
     tftp-hpa atftp curl busybox iproute2 util-linux procps
