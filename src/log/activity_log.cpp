@@ -86,8 +86,18 @@ void AppendLogEntry(const char* message)
     // One past the end: the view clamps it, which also drops any selection
     // the operator made, so the entry never replaces selected text.
     view->SetCaret(view->TextLength() + 1);
-    view->InsertAtCaret(stampBuffer);
-    view->InsertAtCaret(message);
+    // Stamp and message go in as one insertion: a text view lays out the
+    // changed line once per insertion, and that layout is most of an
+    // entry's cost.
+    char entry[kStampBufferSize + kMessageBufferSize];
+    stampLength = std::strlen(stampBuffer);
+    std::size_t messageLength = std::strlen(message);
+    if (messageLength >= kMessageBufferSize)
+        messageLength = kMessageBufferSize - 1;
+    std::memcpy(entry, stampBuffer, stampLength);
+    std::memcpy(entry + stampLength, message, messageLength);
+    entry[stampLength + messageLength] = '\0';
+    view->InsertAtCaret(entry);
     view->SetReadOnly(true);
 }
 
