@@ -92,34 +92,74 @@ TEST_F(WriteTransfer, RepeatedDataIsAcknowledgedAgainAndOthersAreIgnored)
     EXPECT_EQ(ReadWholeFile(dir.File("r")), std::string(512, '1') + "end");
 }
 
-TEST_F(WriteTransfer, FailedWriteIsAnsweredWithAnErrorNotAnAck)
+// A file-size limit makes writing fail like a full disk would. Blocks are
+// written a few at a time, so the error may come some blocks late, but it
+// always comes before the final ACK would have.
+class LimitedFileSize
 {
-    // A file-size limit makes the second block fail like a full disk would.
-    rlimit saved{};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 600;
-    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+public:
+    explicit LimitedFileSize(rlim_t bytes)
+    {
+        getrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &small);
+    }
 
+    ~LimitedFileSize() { setrlimit(RLIMIT_FSIZE, &saved); }
+
+private:
+    rlimit saved{};
+};
+
+void ExpectFileTooLargeError(const std::optional<std::string>& reply)
+{
+    ASSERT_TRUE(reply);
+    EXPECT_EQ(reply->substr(0, 4), std::string("\0\5\0\0", 4));
+    EXPECT_EQ(reply->substr(4), std::string("File too large\n", 15) + std::string(1, '\0'));
+}
+
+TEST_F(WriteTransfer, FailedFinalWriteIsAnsweredWithAnErrorNotTheLastAck)
+{
+    LimitedFileSize limit(600);
     peer.Send(WriteRequest("limited", "octet"));
     server.Pump();
     ASSERT_EQ(peer.Receive(), Ack(0));
     peer.Send(DataBlock(1, std::string(512, 'a')));
     server.Pump();
     ASSERT_EQ(peer.Receive(), Ack(1));
-    peer.Send(DataBlock(2, std::string(512, 'b')));
+    peer.Send(DataBlock(2, std::string(300, 'b'))); // past the limit
     server.Pump();
-    auto reply = peer.Receive();
-    setrlimit(RLIMIT_FSIZE, &saved);
+    ExpectFileTooLargeError(peer.Receive());
 
-    ASSERT_TRUE(reply);
-    EXPECT_EQ(reply->substr(0, 4), std::string("\0\5\0\0", 4));
-    EXPECT_EQ(reply->substr(4), std::string("File too large\n", 15) + std::string(1, '\0'));
     EXPECT_EQ(server.SessionCount(), 0u);
     EXPECT_EQ(server.Log().find("Received"), std::string::npos);
     EXPECT_NE(server.Log().find("Error writing the file received from 127.0.0.1\r\n"),
               std::string::npos);
+}
+
+TEST_F(WriteTransfer, WriteFailingMidTransferEndsItWithAnError)
+{
+    LimitedFileSize limit(600);
+    peer.Send(WriteRequest("limited", "octet"));
+    server.Pump();
+    ASSERT_EQ(peer.Receive(), Ack(0));
+    std::optional<std::string> reply;
+    std::uint16_t block = 1;
+    for (; block < 200; ++block) {
+        peer.Send(DataBlock(block, std::string(512, 'a')));
+        server.Pump();
+        reply = peer.Receive();
+        if (reply != Ack(block))
+            break;
+    }
+    ExpectFileTooLargeError(reply);
+    EXPECT_LT(block, 200) << "a full disk went unnoticed for 100 KB";
+    EXPECT_EQ(server.SessionCount(), 0u);
+    EXPECT_EQ(server.Log().find("Received"), std::string::npos);
+    // What did reach the file is the start of what was sent.
+    EXPECT_EQ(ReadWholeFile(dir.File("limited")), std::string(600, 'a'));
 }
 
 TEST_F(WriteTransfer, PeerErrorEndsTheSessionAndLeavesThePartialFile)
