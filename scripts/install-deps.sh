@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build g++ clang clang-14 libclang-rt-14-dev clang-format
     libgtest-dev libgmock-dev libbenchmark-dev
-    qt6-base-dev libx11-dev xvfb xauth x11-apps imagemagick xdotool
+    libglib2.0-dev pkg-config qt6-base-dev libx11-dev xvfb xauth x11-apps imagemagick xdotool
     tftp-hpa atftp curl busybox iproute2 util-linux procps
     poppler-utils locales
     cups printer-driver-cups-pdf fonts-liberation

@@ -7,7 +7,9 @@
 #include "app/help_viewer_engine.h"
 #include "app/message_box.h"
 #include "app/sdi_dec_frame.h"
+#include "platform/glib/glib_callback_exceptions.h"
 #include "platform/open_file_limit.h"
+#include "platform/qt/event_loop_hosts.h"
 #include "platform/string_table.h"
 #include "service/server_socket.h"
 #include "service/session_table.h"
@@ -36,7 +38,8 @@ QString LoadString(unsigned id, const char* fallback)
 ferryApp::ferryApp(int& argc, char** argv)
     : QApplication(argc, argv)
     , name(ApplicationName())
-    , socketNotifyHost([](SOCKET s) { OnSocketNotify(static_cast<std::uintptr_t>(s), FD_READ); })
+    , socketNotifyHost(MakeSocketNotifyHost(
+          [](SOCKET s) { OnSocketNotify(static_cast<std::uintptr_t>(s), FD_READ); }))
 {
     RegisterResources();
     setApplicationName(QStringLiteral("ferry"));
@@ -45,7 +48,8 @@ ferryApp::ferryApp(int& argc, char** argv)
     fileDialogData.flags = kOfnFileMustExist | kOfnHideReadOnly | kOfnOverwritePrompt;
     fileDialogData.filter = QStringLiteral("All Files (*.*)|*.*|");
     RaiseOpenFileLimit();
-    SetSocketNotifyHost(&socketNotifyHost);
+    SetGlibCallbackExceptionHandler(&ferryApp::reportCallbackException);
+    SetSocketNotifyHost(socketNotifyHost.get());
     LoadSettings();
     contextHelp = std::make_unique<ContextHelp>(*this);
     SetDialogHelpEngine(WinHelp);
@@ -104,8 +108,8 @@ void ferryApp::shutDownServer()
         return;
     serverUp = false;
     // Peers are not told; files being written stay as far as they got.
+    // Closing the sockets also stops watching them.
     DestroyAllSessions();
-    socketNotifyHost.UnwatchAll();
     WSACleanup();
 }
 
@@ -149,6 +153,30 @@ bool ferryApp::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
+    } catch (...) {
+        reportCurrentException();
+    }
+    return false;
+}
+
+// The service's datagrams and timers reach it straight from GLib, past
+// notify(); what escapes them is reported the same way.
+void ferryApp::reportCallbackException(std::exception_ptr error)
+{
+    auto* app = qobject_cast<ferryApp*>(QCoreApplication::instance());
+    if (app == nullptr)
+        std::terminate();
+    try {
+        std::rethrow_exception(error);
+    } catch (...) {
+        app->reportCurrentException();
+    }
+}
+
+void ferryApp::reportCurrentException()
+{
+    try {
+        throw;
     } catch (const WindowError& error) {
         reportException(QString::fromUtf8(error.what()), true);
     } catch (const std::exception& error) {
@@ -156,7 +184,6 @@ bool ferryApp::notify(QObject* receiver, QEvent* event)
     } catch (...) {
         reportException(QStringLiteral("Unknown Exception"), false);
     }
-    return false;
 }
 
 // What the interrupted handler had not yet done is abandoned either way; No

@@ -8,12 +8,13 @@
 
 #include "app/file_dialog_data.h"
 #include "app/printer_session.h"
-#include "platform/qt/qt_socket_notify_host.h"
+#include "platform/sockets.h"
 
 #include <QApplication>
 #include <QPointer>
 #include <QString>
 
+#include <exception>
 #include <memory>
 
 class ContextHelp;
@@ -84,9 +85,12 @@ public:
     std::unique_ptr<PrinterSession> printerSession;
 
 private:
+    static void reportCallbackException(std::exception_ptr error);
+    // Reports the exception being handled; call only inside a catch block.
+    void reportCurrentException();
     bool reportException(const QString& text, bool fromWindowLayer);
 
-    QtSocketNotifyHost socketNotifyHost;
+    std::unique_ptr<SocketNotifyHost> socketNotifyHost;
     QPointer<SDIDecFrame> frame;
     std::unique_ptr<ContextHelp> contextHelp;
     bool serverUp = false;

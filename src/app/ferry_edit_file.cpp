@@ -2,6 +2,7 @@
 
 #include "app/server_startup.h"
 #include "log/log_view.h"
+#include "platform/qt/event_loop_hosts.h"
 #include "platform/timers.h"
 
 #include <QFontDatabase>
@@ -78,6 +79,7 @@ int CharIndexAtByte(const QString& line, std::size_t bytes)
 
 ferryEditFile::ferryEditFile(QWidget* parent)
     : QPlainTextEdit(parent)
+    , timerHost(MakeTimerHost())
 {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -117,7 +119,7 @@ int ferryEditFile::logViewSetup(const FileDialogData& fileDialog)
     // The view exists before the service starts, so the service's first
     // line (or its socket error line) has somewhere to go.
     LogViewWindow = this;
-    SetTimerHost(&timerHost);
+    SetTimerHost(timerHost.get());
     timerHostInstalled = true;
     newDocument();
     setFileName(QStringLiteral("ferry.log"));

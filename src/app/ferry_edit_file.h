@@ -12,13 +12,14 @@
 #include "app/stdout_mirror.h"
 #include "app/text_search.h"
 #include "log/log_view.h"
-#include "platform/qt/qt_timer_host.h"
+#include "platform/timers.h"
 
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTimer>
 
 #include <cstddef>
+#include <memory>
 
 class QPainter;
 
@@ -110,7 +111,7 @@ private:
     SearchSettings search;
     bool searchEntered = false;
     QPointer<ferryFindDlg> findDialog;
-    QtTimerHost timerHost;
+    std::unique_ptr<TimerHost> timerHost;
     bool timerHostInstalled = false;
     bool mirrorToStdout = false;
     StdoutMirror mirror;
