@@ -33,12 +33,23 @@ QChar Displayable(QChar c)
     }
 }
 
-QString DisplayText(std::string_view piece)
+// The text as the widget shows it: each CR LF a paragraph break (U+2029).
+void AppendDisplayText(QString& shown, std::string_view rest)
 {
-    QString text = QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size()));
-    for (QChar& c : text)
-        c = Displayable(c);
-    return text;
+    for (;;) {
+        std::size_t lineEnd = rest.find("\r\n");
+        std::string_view piece = rest.substr(0, lineEnd);
+        if (!piece.empty()) {
+            const qsizetype from = shown.size();
+            shown += QString::fromUtf8(piece.data(), static_cast<qsizetype>(piece.size()));
+            for (qsizetype i = from; i < shown.size(); ++i)
+                shown[i] = Displayable(shown[i]);
+        }
+        if (lineEnd == std::string_view::npos)
+            break;
+        shown += QChar(QChar::ParagraphSeparator);
+        rest.remove_prefix(lineEnd + 2);
+    }
 }
 
 // Length in the saved text: UTF-8 bytes, and 2 for each paragraph break
@@ -129,6 +140,7 @@ int ferryEditFile::logViewSetup(const FileDialogData& fileDialog)
 
 void ferryEditFile::newDocument()
 {
+    pending.clear();
     QTextCursor cursor(document());
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
@@ -156,13 +168,16 @@ void ferryEditFile::SetCaret(std::size_t position)
 {
     QTextCursor cursor = textCursor();
     if (position >= textLength) {
-        // The append path: one past the end. O(1) whatever the log's size.
+        // The append path: one past the end. O(1) whatever the log's size;
+        // entries still waiting go in at the document's end, where the caret
+        // then stands.
         if (cursor.hasSelection() || !cursor.atEnd()) {
             cursor.movePosition(QTextCursor::End);
             setTextCursor(cursor);
         }
         return;
     }
+    flushPendingEntries();
     std::size_t passed = 0;
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
         const QString line = block.text();
@@ -186,33 +201,28 @@ void ferryEditFile::InsertAtCaret(const char* text)
         return;
     const bool wasEmpty = textLength == 0;
     QTextCursor cursor = textCursor();
-    if (cursor.hasSelection()) {
-        textLength -= LogTextLength(cursor.selectedText());
-        cursor.removeSelectedText();
-    }
-    // One edit block: the layout is brought up to date once for the whole
-    // insertion, not once for each piece and line break of it.
-    cursor.beginEditBlock();
-    std::string_view rest(text);
-    for (;;) {
-        std::size_t lineEnd = rest.find("\r\n");
-        std::string_view piece = rest.substr(0, lineEnd);
-        if (!piece.empty()) {
-            QString shown = DisplayText(piece);
-            cursor.insertText(shown);
-            textLength += LogTextLength(shown);
+    if (!cursor.hasSelection() && cursor.atEnd()) {
+        // The activity log's path: an entry appended at the end. It waits
+        // with the others of the refresh period and goes in with them.
+        const qsizetype from = pending.size();
+        AppendDisplayText(pending, text);
+        textLength += LogTextLength(QStringView(pending).mid(from));
+    } else {
+        flushPendingEntries();
+        cursor = textCursor();
+        if (cursor.hasSelection()) {
+            textLength -= LogTextLength(cursor.selectedText());
+            cursor.removeSelectedText();
         }
-        if (lineEnd == std::string_view::npos)
-            break;
-        cursor.insertBlock();
-        textLength += 2;
-        rest.remove_prefix(lineEnd + 2);
+        QString shown;
+        AppendDisplayText(shown, text);
+        cursor.insertText(shown);
+        textLength += LogTextLength(shown);
+        // The widget's own caret moves along with text inserted where it
+        // stands; it only needs setting when it stood elsewhere.
+        if (textCursor().position() != cursor.position())
+            setTextCursor(cursor);
     }
-    cursor.endEditBlock();
-    // The widget's own caret moves along with text inserted where it stands;
-    // it only needs setting when it stood elsewhere.
-    if (textCursor().position() != cursor.position())
-        setTextCursor(cursor);
     scrollToCaretSoon();
     if (mirrorToStdout)
         mirror.Add(text);
@@ -220,6 +230,50 @@ void ferryEditFile::InsertAtCaret(const char* text)
         modified = true;
         emit commandStateChanged();
     }
+}
+
+// Entries go into the document in one insertion per refresh period: the
+// document's change signals, the layout's size update and the scroll bars'
+// adjustment then run once for a burst of entries rather than for each one,
+// which took most of an entry's cost. Whatever reads the document flushes
+// first.
+void ferryEditFile::flushPendingEntries()
+{
+    if (pending.isEmpty())
+        return;
+    // A caret at the end moves along with the inserted text, as it did with
+    // each entry; a selection that reaches the end must not grow with it.
+    const QTextCursor caret = textCursor();
+    const int anchor = caret.anchor();
+    const int position = caret.position();
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    end.insertText(pending);
+    pending.clear();
+    if (anchor != position) {
+        QTextCursor kept(document());
+        kept.setPosition(anchor);
+        kept.setPosition(position, QTextCursor::KeepAnchor);
+        setTextCursor(kept);
+    }
+}
+
+void ferryEditFile::mousePressEvent(QMouseEvent* event)
+{
+    flushPendingEntries();
+    QPlainTextEdit::mousePressEvent(event);
+}
+
+void ferryEditFile::keyPressEvent(QKeyEvent* event)
+{
+    flushPendingEntries();
+    QPlainTextEdit::keyPressEvent(event);
+}
+
+void ferryEditFile::contextMenuEvent(QContextMenuEvent* event)
+{
+    flushPendingEntries();
+    QPlainTextEdit::contextMenuEvent(event);
 }
 
 // Each entry would otherwise repaint the whole visible text, which costs far
@@ -238,6 +292,7 @@ void ferryEditFile::scrollToCaretSoon()
 void ferryEditFile::refreshNow()
 {
     refreshTimer.stop();
+    flushPendingEntries();
     setChildUpdatesEnabled(true);
     ensureCursorVisible();
 }
@@ -262,13 +317,15 @@ void ferryEditFile::SetReadOnly(bool on)
             setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     }
     // The activity log makes the view read-only after every entry: the
-    // entry is complete, so this is the moment to pass it on.
+    // entry is complete, so this is the moment to pass it on. Scripts that
+    // run a client and then read the output count on it being there.
     if (on && mirrorToStdout)
         mirror.Flush();
 }
 
-QByteArray ferryEditFile::logText() const
+QByteArray ferryEditFile::logText()
 {
+    flushPendingEntries();
     QByteArray text;
     text.reserve(static_cast<qsizetype>(textLength));
     for (QTextBlock block = document()->begin(); block.isValid(); block = block.next()) {
@@ -281,6 +338,7 @@ QByteArray ferryEditFile::logText() const
 
 void ferryEditFile::clearAll()
 {
+    flushPendingEntries();
     // A read-only view refuses the deletion, hence the brief writable state.
     SetReadOnly(false);
     QTextCursor cursor(document());

@@ -42,7 +42,11 @@ public:
     void SetReadOnly(bool readOnly) override;
 
     // The whole text as it is saved: UTF-8 with CR LF line ends.
-    QByteArray logText() const;
+    QByteArray logText();
+
+    // Puts the entries appended since the last refresh into the document.
+    // Everything that reads the document calls it first.
+    void flushPendingEntries();
 
     bool isModified() const { return modified; }
 
@@ -92,6 +96,13 @@ signals:
     void commandStateChanged();
     void fileNameChanged(const QString& fileName);
 
+protected:
+    // The operator's clicks and keys act on the whole text, entries that
+    // wait for the refresh included.
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
 private:
     void newDocument();
     void setFileName(const QString& name);
@@ -103,6 +114,7 @@ private:
     QString caption() const;
 
     std::size_t textLength = 0;
+    QString pending; // entries not yet in the document, as shown
     bool modified = false;
     static constexpr int kRefreshPeriodMs = 40;
     QTimer refreshTimer;

@@ -53,6 +53,7 @@ bool ferryEditFile::writeTo(const QString& path)
         return false;
     // Written a line at a time: the whole log can be large, and a second
     // copy of it in memory would double the program's size for a moment.
+    flushPendingEntries();
     QByteArray chunk;
     bool ok = true;
     for (QTextBlock block = document()->begin(); ok && block.isValid(); block = block.next()) {
@@ -175,6 +176,7 @@ bool ferryEditFile::findNext()
 {
     if (!searchEntered)
         return false;
+    flushPendingEntries();
     QTextCursor match = FindText(*document(), textCursor(), search);
     if (match.isNull()) {
         // Owned by no window and modal for the whole program, so it shows

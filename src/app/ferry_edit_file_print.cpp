@@ -101,6 +101,7 @@ void ferryEditFile::PrintLogPage(QPainter& dc, const QRect& rect)
 
     // Lines appended since the last page count too, so the page range
     // follows the log while the job runs.
+    flushPendingEntries();
     const int lineCount = document()->blockCount();
     setup.nMinPage = 1;
     setup.nMaxPage = lineCount / lines + 1;

@@ -27,6 +27,9 @@ void Fill(ferryEditFile& view)
     view.InsertAtCaret("alphabet beta\r\n");
     view.InsertAtCaret("x-beta_beta2 BETA.\r\n");
     view.SetReadOnly(true);
+    // The refresh puts the entries into the document before the operator
+    // can place the caret among them.
+    view.flushPendingEntries();
 }
 
 QString Selected(const ferryEditFile& view)

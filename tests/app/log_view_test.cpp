@@ -1,6 +1,8 @@
 // The log view as the activity log's text: CR LF line ends kept exactly,
 // the length of that text counted without reading it back, the caret and
-// selection rules of an append, read-only after every entry, and Clear All.
+// selection rules of an append, read-only after every entry, and Clear All;
+// entries that wait for the view's refresh, and the mirror to standard
+// output that goes with them.
 
 #include "app/ferry_edit_file.h"
 #include "app_test_support.h"
@@ -8,8 +10,15 @@
 #include "log/log_view.h"
 #include "platform/clock.h"
 
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 constexpr std::time_t kNow = 1796000000; // Mon, 30 Nov 26 00:53:20 UTC
@@ -50,8 +59,8 @@ private slots:
         ferryEditFile view;
         LogViewWindow = &view;
         AppendLogEntry("a\nb\rc\r\n");
-        QCOMPARE(view.blockCount(), 2);
         const QByteArray text = view.logText();
+        QCOMPARE(view.blockCount(), 2);
         QCOMPARE(view.TextLength(), static_cast<std::size_t>(text.size()));
         QVERIFY(text.endsWith("a\xE2\x90\x8A"
                               "b\xE2\x90\x8D"
@@ -121,6 +130,69 @@ private slots:
         QVERIFY(view.isReadOnly());
         LogLine("after\r\n");
         QCOMPARE(view.logText(), kStamp + "after\r\n");
+    }
+
+    void entriesReachTheDocumentAtTheRefreshAndTheCaretFollows()
+    {
+        ferryEditFile view;
+        LogViewWindow = &view;
+        LogLine("one\r\n");
+        LogLine("two\r\n");
+        // Shown lines, not the saved text: what the operator sees.
+        QTRY_COMPARE(view.document()->blockCount(), 3);
+        QCOMPARE(view.document()->findBlockByNumber(1).text(), QString::fromLatin1(kStamp + "two"));
+        QVERIFY(view.textCursor().atEnd());
+        QCOMPARE(view.TextLength(), static_cast<std::size_t>(view.logText().size()));
+    }
+
+    void aSelectionReachingTheEndDoesNotGrowWhenEntriesGoIn()
+    {
+        ferryEditFile view;
+        LogViewWindow = &view;
+        LogLine("one\r\n");
+        view.flushPendingEntries();
+        LogLine("two\r\n"); // waits for the refresh
+        const int end = view.document()->characterCount() - 1;
+        QTextCursor selection(view.document());
+        selection.setPosition(0);
+        selection.setPosition(end, QTextCursor::KeepAnchor);
+        view.setTextCursor(selection);
+        view.flushPendingEntries();
+        QCOMPARE(view.textCursor().selectionStart(), 0);
+        QCOMPARE(view.textCursor().selectionEnd(), end);
+        QCOMPARE(view.logText(), kStamp + "one\r\n" + kStamp + "two\r\n");
+    }
+
+    void eachEntryIsOnStandardOutputAsSoonAsItIsLogged()
+    {
+        // The view's own text waits for its refresh; the mirror must not,
+        // since scripts read it right after a client finishes.
+        QTemporaryFile capture;
+        QVERIFY(capture.open());
+        std::fflush(stdout);
+        const int savedStdout = dup(STDOUT_FILENO);
+        QVERIFY(dup2(capture.handle(), STDOUT_FILENO) >= 0);
+        QByteArray expected;
+        QList<qint64> sizes;
+        {
+            ferryEditFile view;
+            view.setMirrorToStdout(true);
+            LogViewWindow = &view;
+            for (int i = 0; i < 3; ++i) {
+                LogLine("entry %d\r\n", i);
+                expected += kStamp + "entry " + QByteArray::number(i) + "\n";
+                sizes << QFileInfo(capture.fileName()).size();
+            }
+            LogViewWindow = nullptr;
+        }
+        std::fflush(stdout);
+        dup2(savedStdout, STDOUT_FILENO);
+        close(savedStdout);
+        const qint64 entry = kStamp.size() + 8;
+        QCOMPARE(sizes, (QList<qint64>{entry, 2 * entry, 3 * entry}));
+        QFile written(capture.fileName());
+        QVERIFY(written.open(QIODevice::ReadOnly));
+        QCOMPARE(written.readAll(), expected);
     }
 };
 

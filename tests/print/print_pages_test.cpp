@@ -145,6 +145,7 @@ void PrintPagesTest::exactMultipleOfAPageEndsWithAnEmptyPage()
     QByteArray text = NumberedLines(2 * perPage);
     text.chop(2);
     f.append(text);
+    f.view()->flushPendingEntries();
     QCOMPARE(f.view()->document()->blockCount(), 2 * perPage);
     QCOMPARE(print(f), 1);
     QCOMPARE(PdfPageCount(pdf), 3);
