@@ -1,3 +1,4 @@
+#include "platform/glib/glib_callback_exceptions.h"
 #include "platform/glib/glib_socket_notify_host.h"
 #include "platform/glib/glib_timer_host.h"
 
@@ -8,6 +9,7 @@
 #include <glib.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -406,6 +408,37 @@ TEST_F(GlibSocketNotify, DestroyingTheHostWhileWatchingStopsAllCalls)
     calls.clear();
     loop.RunFor(100);
     EXPECT_TRUE(calls.empty());
+}
+
+std::vector<std::string> reportedErrors;
+
+void RecordError(std::exception_ptr error)
+{
+    try {
+        std::rethrow_exception(error);
+    } catch (const std::exception& e) {
+        reportedErrors.emplace_back(e.what());
+    }
+}
+
+TEST_F(GlibSocketNotify, AnExceptionFromTheCallbackIsReportedAndTheLoopGoesOn)
+{
+    reportedErrors.clear();
+    SetGlibCallbackExceptionHandler(&RecordError);
+    SOCKET rx = Receiver();
+    ASSERT_EQ(host->Watch(rx), 0);
+    int reads = 0;
+    onReadable = [&](SOCKET s) {
+        char buffer[64];
+        if (::recv(s, buffer, sizeof buffer, MSG_DONTWAIT) >= 0 && ++reads == 1)
+            throw std::runtime_error("first datagram");
+    };
+    Send(rx, "one");
+    Send(rx, "two");
+    const bool bothRead = loop.RunUntil([&] { return reads >= 2; });
+    SetGlibCallbackExceptionHandler(nullptr);
+    ASSERT_TRUE(bothRead);
+    EXPECT_EQ(reportedErrors, std::vector<std::string>{"first datagram"});
 }
 
 } // namespace
