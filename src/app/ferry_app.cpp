@@ -3,6 +3,7 @@
 #include "app/application_name.h"
 #include "app/command_ids.h"
 #include "app/context_help.h"
+#include "app/display_choice.h"
 #include "app/ferry_edit_file.h"
 #include "app/help_viewer_engine.h"
 #include "app/message_box.h"
@@ -85,7 +86,12 @@ int ferryApp::run()
 {
     if (createMainWindow() != 0)
         return 1;
-    frame->show();
+    // Without a display nobody can see the window: showing it would only
+    // paint an off-screen buffer at every refresh of the log, a twentieth of
+    // the time under a burst of short transfers. The window and its log
+    // exist all the same.
+    if (!RunningOffscreen())
+        frame->show();
     int code = exec();
     shutDownServer();
     delete frame;
