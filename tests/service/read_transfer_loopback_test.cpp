@@ -118,6 +118,50 @@ TEST_F(ReadTransfer, NetasciiExpandsLineEndsAndCarriesStateAcrossBlocks)
     EXPECT_NE(server.Log().find("Sent 515 bytes in < 1 second"), std::string::npos);
 }
 
+// What a peer must receive for `file` in netascii.
+std::string NetasciiOf(const std::string& file)
+{
+    std::string out;
+    for (char c : file) {
+        if (c == '\n')
+            out += "\r\n";
+        else if (c == '\r')
+            out += std::string("\r\0", 2);
+        else
+            out += c;
+    }
+    return out;
+}
+
+TEST_F(ReadTransfer, NetasciiOfMixedFilesMatchesTheEncodingWhateverTheLineEndsFall)
+{
+    // Text with line ends at every density, up to a file of nothing but
+    // CRs, so that line ends fall on and across every block boundary.
+    std::uint32_t seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u; };
+    const int everyNth[] = {1, 2, 3, 7, 40, 511, 100000};
+    int n = 0;
+    for (int density : everyNth) {
+        for (std::size_t size : {511u, 512u, 1023u, 1537u, 5000u}) {
+            std::string file;
+            for (std::size_t i = 0; i < size; ++i) {
+                std::uint32_t r = next() >> 8;
+                if (static_cast<int>(r % static_cast<std::uint32_t>(density)) == 0)
+                    file += (r & 0x100) != 0 ? '\r' : '\n';
+                else
+                    file += static_cast<char>('a' + r % 26);
+            }
+            const std::string name = "mixed" + std::to_string(n++);
+            WriteWholeFile(dir.File(name), file);
+            int blocks = 0;
+            const std::string expected = NetasciiOf(file);
+            EXPECT_EQ(Fetch(name, "netascii", &blocks), expected)
+                << "every " << density << "th byte a line end, " << size << " bytes";
+            EXPECT_EQ(blocks, static_cast<int>(expected.size() / 512 + 1));
+        }
+    }
+}
+
 TEST_F(ReadTransfer, ExpandedSizeOnABlockBoundaryEndsWithAnEmptyBlock)
 {
     WriteWholeFile(dir.File("t"), std::string(255, '\n') + "ab");
