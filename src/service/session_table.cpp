@@ -2,6 +2,7 @@
 
 #include "log/activity_log.h"
 #include "platform/timers.h"
+#include "service/transfer_engine.h"
 #include "settings/server_settings.h"
 
 #include <arpa/inet.h>
@@ -62,8 +63,12 @@ void DestroySession(Session* session)
     // A timer left running would fire every five seconds for nothing.
     if (session->timerId != 0)
         KillTimer(session->timerId);
-    if (session->file != nullptr)
+    if (session->file != nullptr) {
+        // An upload cut short keeps everything that arrived, a held-back
+        // CR included.
+        FinishNetascii(session);
         std::fclose(session->file);
+    }
 
     if (session->prev != nullptr)
         session->prev->next = session->next;

@@ -71,22 +71,31 @@ long ReadNetasciiBlock(Session* session, unsigned char* data)
     return static_cast<long>(placed);
 }
 
-// CR LF is stored as LF and CR NUL as CR. A pair split between two blocks is
-// decoded the same way: the CR already in the file is overwritten.
+// CR LF is stored as LF and CR NUL as CR; anything else after a CR leaves
+// the CR as it came. A CR is held back until the next byte, in this block or
+// the next, says which it is: writing it and seeking back to overwrite it
+// had flushed the file's buffer at every line end.
 bool WriteNetascii(Session* session, const unsigned char* data, std::size_t n)
 {
     std::FILE* file = session->file;
     for (std::size_t i = 0; i < n; ++i) {
-        unsigned char b = data[i];
-        if (session->lastChar == '\r' && b == '\n') {
-            if (std::fseek(file, -1, SEEK_CUR) != 0 || putc_unlocked('\n', file) == EOF)
+        const unsigned char b = data[i];
+        if (session->pendingSecondByte != 0) {
+            session->pendingSecondByte = 0;
+            if (b == '\n' || b == '\0') {
+                if (putc_unlocked(b == '\n' ? '\n' : '\r', file) == EOF)
+                    return false;
+                session->lastChar = static_cast<char>(b);
+                continue;
+            }
+            if (putc_unlocked('\r', file) == EOF)
                 return false;
-        } else if (session->lastChar == '\r' && b == '\0') {
-            // the NUL only marked a bare CR
-        } else if (putc_unlocked(b, file) == EOF) {
-            return false;
         }
         session->lastChar = static_cast<char>(b);
+        if (b == '\r')
+            session->pendingSecondByte = 1;
+        else if (putc_unlocked(b, file) == EOF)
+            return false;
     }
     return true;
 }
@@ -101,7 +110,7 @@ bool WriteBlock(Session* session, const unsigned char* data, std::size_t n, bool
     bool written = session->textMode != 0 ? WriteNetascii(session, data, n)
                                           : fwrite_unlocked(data, 1, n, session->file) == n;
     if (written && last)
-        written = std::fflush(session->file) == 0;
+        written = FinishNetascii(session) && std::fflush(session->file) == 0;
     return written;
 }
 
@@ -182,6 +191,15 @@ bool AcceptDataBlock(Session* session, const unsigned char* datagram, std::size_
     // A write session whose peer falls silent must not hold its file forever.
     ArmRetransmitTimer(session);
     return true;
+}
+
+bool FinishNetascii(Session* session)
+{
+    if (session->opcode != kOpWriteRequest || session->textMode == 0 ||
+        session->pendingSecondByte == 0 || session->file == nullptr)
+        return true;
+    session->pendingSecondByte = 0;
+    return putc_unlocked('\r', session->file) != EOF;
 }
 
 void OnRetransmitTimer(std::uint32_t identifier)

@@ -23,4 +23,8 @@ bool AcceptDataBlock(Session* session, const unsigned char* datagram, std::size_
 
 void OnRetransmitTimer(std::uint32_t identifier);
 
+// Writes the CR that a netascii upload holds back when its data ends with
+// one. False when writing it failed.
+bool FinishNetascii(Session* session);
+
 void HandleSessionDatagram(Session* session, const unsigned char* datagram, std::size_t length);

@@ -67,6 +67,64 @@ TEST_F(WriteTransfer, NetasciiDecodesPairsEvenWhenSplitAcrossBlocks)
     EXPECT_NE(server.Log().find("Received 523 bytes"), std::string::npos);
 }
 
+// What a netascii stream means: CR LF is LF, CR NUL is CR, and any other
+// byte (a CR before anything else included) is itself.
+std::string DecodedNetascii(const std::string& wire)
+{
+    std::string out;
+    for (std::size_t i = 0; i < wire.size(); ++i) {
+        if (wire[i] == '\r' && i + 1 < wire.size() &&
+            (wire[i + 1] == '\n' || wire[i + 1] == '\0')) {
+            out += wire[i + 1] == '\n' ? '\n' : '\r';
+            ++i;
+        } else {
+            out += wire[i];
+        }
+    }
+    return out;
+}
+
+TEST_F(WriteTransfer, NetasciiUploadsDecodeWhereverPairsAndStrayBytesFall)
+{
+    // Streams thick and thin with CR, LF and NUL, so that pairs, bare CRs
+    // and stray NULs fall on and across every block boundary, and a stream
+    // may end in a CR.
+    std::uint32_t seed = 777;
+    auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 8; };
+    const char special[] = {'\r', '\n', '\0', '\r'};
+    int n = 0;
+    for (std::uint32_t density : {1u, 2u, 5u, 60u}) {
+        for (std::size_t size : {1u, 511u, 512u, 1024u, 1500u}) {
+            std::string wire;
+            for (std::size_t i = 0; i < size; ++i) {
+                std::uint32_t r = next();
+                wire += r % density == 0 ? special[(r >> 4) % 4] : static_cast<char>('a' + r % 26);
+            }
+            std::vector<std::string> blocks;
+            for (std::size_t at = 0; at <= wire.size(); at += 512)
+                blocks.push_back(wire.substr(at, 512));
+            const std::string name = "up" + std::to_string(n++);
+            Upload(name, "netascii", blocks);
+            EXPECT_EQ(ReadWholeFile(dir.File(name)), DecodedNetascii(wire))
+                << "one byte in " << density << " special, " << size << " bytes";
+        }
+    }
+}
+
+TEST_F(WriteTransfer, NetasciiUploadCutShortKeepsAFinalCr)
+{
+    peer.Send(WriteRequest("cut", "netascii"));
+    server.Pump();
+    peer.Receive();
+    peer.Send(DataBlock(1, std::string(511, 'c') + "\r"));
+    server.Pump();
+    ASSERT_EQ(peer.Receive(), Ack(1));
+    peer.Send(ErrorPacket(0, "cancelled"));
+    server.Pump();
+    EXPECT_EQ(server.SessionCount(), 0u);
+    EXPECT_EQ(ReadWholeFile(dir.File("cut")), std::string(511, 'c') + "\r");
+}
+
 TEST_F(WriteTransfer, RepeatedDataIsAcknowledgedAgainAndOthersAreIgnored)
 {
     peer.Send(WriteRequest("r", "octet"));
