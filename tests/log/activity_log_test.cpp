@@ -63,9 +63,15 @@ TEST_F(ActivityLog, StampsEachEntryInLocalTimeWithEnglishNames)
 
 TEST_F(ActivityLog, StampsFollowTheTimeZone)
 {
-    EnvironmentGuard newYork("TZ", "EST5");
+    // The same instant under each zone in turn: a change of zone shows at
+    // once, not only when the second changes.
     LogLine("x\r\n");
-    EXPECT_EQ(view.text, "Sat, 05 Dec 26 20:50:00  x\r\n");
+    {
+        EnvironmentGuard newYork("TZ", "EST5");
+        LogLine("y\r\n");
+    }
+    LogLine("z\r\n");
+    EXPECT_EQ(view.text, kStamp + "x\r\nSat, 05 Dec 26 20:50:00  y\r\n" + kStamp + "z\r\n");
 }
 
 TEST_F(ActivityLog, StampsStayEnglishUnderAnotherLocale)
