@@ -85,13 +85,11 @@ bool WriteNetascii(Session* session, const unsigned char* data, std::size_t n)
             if (b == '\n' || b == '\0') {
                 if (putc_unlocked(b == '\n' ? '\n' : '\r', file) == EOF)
                     return false;
-                session->lastChar = static_cast<char>(b);
                 continue;
             }
             if (putc_unlocked('\r', file) == EOF)
                 return false;
         }
-        session->lastChar = static_cast<char>(b);
         if (b == '\r')
             session->pendingSecondByte = 1;
         else if (putc_unlocked(b, file) == EOF)
