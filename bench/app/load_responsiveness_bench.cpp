@@ -7,7 +7,7 @@
 //   QT_QPA_PLATFORM=offscreen bench/app/load_responsiveness_bench [sessions] [KiB]
 
 #include "app/ferry_app.h"
-#include "app/sdi_dec_frame.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "bench_clock.h"
 #include "platform/sockets.h"
 #include "service/server_socket.h"

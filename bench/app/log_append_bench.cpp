@@ -6,8 +6,8 @@
 //   QT_QPA_PLATFORM=offscreen bench/app/log_append_bench [entries]
 
 #include "app/ferry_app.h"
-#include "app/ferry_edit_file.h"
-#include "app/sdi_dec_frame.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "bench_clock.h"
 #include "log/activity_log.h"
 #include "log/log_view.h"

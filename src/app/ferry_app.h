@@ -6,8 +6,8 @@
 // general error report; and when the main window may close it tears the
 // server down: every session destroyed, then the sockets service released.
 
-#include "app/file_dialog_data.h"
-#include "app/printer_session.h"
+#include "app/log_view/file_dialog_data.h"
+#include "app/print/printer_session.h"
 #include "platform/sockets.h"
 
 #include <QApplication>

@@ -2,8 +2,8 @@
 
 #include "app/display_choice.h"
 #include "app/ferry_app.h"
-#include "app/message_box.h"
-#include "app/termination_signals.h"
+#include "app/common/message_box.h"
+#include "app/server/termination_signals.h"
 
 #include <exception>
 

@@ -1,7 +1,7 @@
 #include "app_test_support.h"
 
-#include "app/ferry_edit_file.h"
-#include "app/sdi_dec_frame.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "platform/sockets.h"
 #include "service/server_socket.h"
 

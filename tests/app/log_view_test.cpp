@@ -4,7 +4,7 @@
 // entries that wait for the view's refresh, and the mirror to standard
 // output that goes with them.
 
-#include "app/ferry_edit_file.h"
+#include "app/log_view/ferry_edit_file.h"
 #include "app_test_support.h"
 #include "log/activity_log.h"
 #include "log/log_view.h"

@@ -2,9 +2,9 @@
 // Save, Save As and Clear All leave on disk and in the view, the title, the
 // question at close, and the hints in the status bar.
 
-#include "app/command_ids.h"
-#include "app/ferry_edit_file.h"
-#include "app/sdi_dec_frame.h"
+#include "app/main_window/command_ids.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "app_test_support.h"
 #include "log/activity_log.h"
 #include "platform/clock.h"

@@ -1,9 +1,9 @@
 // Start-up failures and the general error report: the boxes, their beeps,
 // and what is left running afterwards.
 
-#include "app/ferry_edit_file.h"
-#include "app/message_box.h"
-#include "app/sdi_dec_frame.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/common/message_box.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "app_test_support.h"
 #include "platform/sockets.h"
 #include "service/server_socket.h"

@@ -1,9 +1,9 @@
 // The shared dialog controls: the dialog-unit conversion and what the grey
 // panels and glyph buttons put on the screen.
 
-#include "settings/qt/dialog_panel.h"
-#include "settings/qt/dialog_units.h"
-#include "settings/qt/glyph_button.h"
+#include "widgets/dialog_panel.h"
+#include "widgets/dialog_units.h"
+#include "widgets/glyph_button.h"
 
 #include <QColor>
 #include <QImage>

@@ -2,10 +2,10 @@
 // opens, what each click does, and what OK and Cancel leave in
 // ServerSettings and in ferry.ini.
 
-#include "settings/qt/dialog_units.h"
+#include "widgets/dialog_units.h"
 #include "settings/qt/ferry_options_dlg.h"
-#include "settings/qt/glyph_button.h"
-#include "settings/qt/help_request.h"
+#include "widgets/glyph_button.h"
+#include "widgets/help_request.h"
 #include "settings/server_settings.h"
 #include "settings_sandbox.h"
 

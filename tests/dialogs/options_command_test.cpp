@@ -3,13 +3,13 @@
 // modally over the main window with those settings, and the dialog's Help
 // leaves the application's own help flag alone.
 
-#include "app/command_ids.h"
+#include "app/main_window/command_ids.h"
 #include "app/ferry_app.h"
-#include "app/sdi_dec_frame.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "platform/sockets.h"
-#include "settings/qt/dialog_units.h"
+#include "widgets/dialog_units.h"
 #include "settings/qt/ferry_options_dlg.h"
-#include "settings/qt/help_request.h"
+#include "widgets/help_request.h"
 #include "settings/server_settings.h"
 #include "settings_sandbox.h"
 

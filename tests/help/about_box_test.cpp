@@ -3,14 +3,14 @@
 // Escape close it, and the picture panel draws its raised frame and the
 // picture pixel for pixel, whatever its focus or pressed state.
 
-#include "app/command_ids.h"
-#include "app/ferry_about_dlg.h"
-#include "app/sdi_dec_frame.h"
-#include "app/t_drawable_button.h"
+#include "app/main_window/command_ids.h"
+#include "app/help/ferry_about_dlg.h"
+#include "app/main_window/sdi_dec_frame.h"
+#include "app/help/t_drawable_button.h"
 #include "help_test_support.h"
-#include "settings/qt/dialog_panel.h"
-#include "settings/qt/dialog_units.h"
-#include "settings/qt/glyph_button.h"
+#include "widgets/dialog_panel.h"
+#include "widgets/dialog_units.h"
+#include "widgets/glyph_button.h"
 
 #include <QAction>
 #include <QImage>

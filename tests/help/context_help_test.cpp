@@ -4,11 +4,11 @@
 // topic instead of running; Escape; and the help keys left alone inside
 // modal dialogs and open menus.
 
-#include "app/command_ids.h"
-#include "app/context_help_cursor.h"
-#include "app/ferry_edit_file.h"
-#include "app/help_viewer.h"
-#include "app/sdi_dec_frame.h"
+#include "app/main_window/command_ids.h"
+#include "app/help/context_help_cursor.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/help/help_viewer.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "help_test_support.h"
 
 #include <QAbstractButton>

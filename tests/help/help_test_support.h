@@ -7,7 +7,7 @@
 // dialog that opens and answers it.
 
 #include "app/ferry_app.h"
-#include "app/help_viewer_engine.h"
+#include "app/help/help_viewer_engine.h"
 
 #include <QObject>
 #include <QStringList>

@@ -2,11 +2,11 @@
 // PDF queues, started and stopped by this test. Jobs come out as PDF files
 // in the submitting user's ~/PDF.
 
-#include "app/command_ids.h"
+#include "app/main_window/command_ids.h"
 #include "app/ferry_app.h"
-#include "app/ferry_edit_file.h"
-#include "app/printer_session.h"
-#include "app/sdi_dec_frame.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/print/printer_session.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "print_test_support.h"
 
 #include <QAction>

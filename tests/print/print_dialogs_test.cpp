@@ -2,12 +2,12 @@
 // printer on the machine: the print dialog, the "Printing" box and its
 // Cancel button, the error reports, and Print Setup.
 
-#include "app/command_ids.h"
+#include "app/main_window/command_ids.h"
 #include "app/ferry_app.h"
-#include "app/ferry_edit_file.h"
-#include "app/print_error_report.h"
-#include "app/printer_session.h"
-#include "app/sdi_dec_frame.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/print/print_error_report.h"
+#include "app/print/printer_session.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "print_test_support.h"
 
 #include <QAbstractButton>

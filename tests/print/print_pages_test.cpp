@@ -2,8 +2,8 @@
 // pages come out and what each page says.
 
 #include "app/ferry_app.h"
-#include "app/ferry_edit_file.h"
-#include "app/sdi_dec_frame.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "log/activity_log.h"
 #include "platform/clock.h"
 #include "print_test_support.h"

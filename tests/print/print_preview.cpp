@@ -5,7 +5,7 @@
 // saved while page 2 is being printed.
 
 #include "app/ferry_app.h"
-#include "app/sdi_dec_frame.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "log/activity_log.h"
 #include "platform/clock.h"
 #include "print_test_support.h"

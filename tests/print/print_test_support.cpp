@@ -1,9 +1,9 @@
 #include "print_test_support.h"
 
 #include "app/ferry_app.h"
-#include "app/ferry_edit_file.h"
-#include "app/printer_session.h"
-#include "app/sdi_dec_frame.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/print/printer_session.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "platform/sockets.h"
 
 #include <QApplication>

@@ -1,10 +1,10 @@
 #include "settings/qt/ferry_options_dlg.h"
 
-#include "settings/qt/dialog_panel.h"
-#include "settings/qt/dialog_units.h"
-#include "settings/qt/glyph_button.h"
-#include "settings/qt/help_request.h"
-#include "settings/qt/manual_check_box.h"
+#include "widgets/dialog_panel.h"
+#include "widgets/dialog_units.h"
+#include "widgets/glyph_button.h"
+#include "widgets/help_request.h"
+#include "widgets/manual_check_box.h"
 #include "settings/server_settings.h"
 #include "settings/settings_store.h"
 

@@ -1,0 +1,130 @@
+#pragma once
+
+// The log view: a read-only, unwrapped text with both scroll bars that the
+// activity log appends to. Its text is kept with CR LF line ends: each CR LF
+// is a paragraph break in the widget, and the view counts the length of the
+// CR LF text itself, so an append never reads the text back. It also owns
+// the retransmission timers and the log's document commands: Save, Save As,
+// Clear All, Find, Next and the question about saving at close.
+
+#include "app/log_view/ferry_find_dlg.h"
+#include "app/log_view/file_dialog_data.h"
+#include "app/log_view/stdout_mirror.h"
+#include "app/log_view/text_search.h"
+#include "log/log_view.h"
+#include "platform/timers.h"
+
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTimer>
+
+#include <cstddef>
+#include <memory>
+
+class QPainter;
+
+class ferryEditFile : public QPlainTextEdit, public LogView
+{
+    Q_OBJECT
+public:
+    explicit ferryEditFile(QWidget* parent = nullptr);
+    ~ferryEditFile() override;
+
+    // Becomes the activity log's view, names the log, and starts the TFTP
+    // service. 0 on success; 1 after a start-up failure was shown.
+    int logViewSetup(const FileDialogData& fileDialog);
+
+    // LogView
+    std::size_t TextLength() const override { return textLength; }
+
+    void SetCaret(std::size_t position) override;
+    void InsertAtCaret(const char* text) override;
+    void SetReadOnly(bool readOnly) override;
+
+    // The whole text as it is saved: UTF-8 with CR LF line ends.
+    QByteArray logText();
+
+    // Puts the entries appended since the last refresh into the document.
+    // Everything that reads the document calls it first.
+    void flushPendingEntries();
+
+    bool isModified() const { return modified; }
+
+    bool holdsText() const { return textLength > 0; }
+
+    const QString& fileName() const { return documentName; }
+
+    bool save();
+    bool saveAs();
+    void clearAll();
+    // Asks whether to save a changed log; false when the operator cancels.
+    bool canClose();
+
+    void openFind();
+
+    bool findOpen() const { return !findDialog.isNull(); }
+
+    ferryFindDlg* findDlg() const { return findDialog; }
+
+    bool hasSearchText() const { return searchEntered; }
+
+    const SearchSettings& searchSettings() const { return search; }
+
+    bool findNext();
+
+    // Headless runs mirror every entry to standard output.
+    void setMirrorToStdout(bool on) { mirrorToStdout = on; }
+
+    // Tests drive Qt's own file dialog instead of the platform's.
+    static void setUseNativeDialogs(bool on);
+
+    // Printing. A page is set in the view's own font when it was given one,
+    // else in Arial `arialHeight` pixels high (the smaller size only
+    // estimates the page count). While a job runs the view may be made as
+    // large as a page, up to 32000 x 32000; otherwise the screen bounds it.
+    static constexpr int kPageFontHeight = 18;
+    static constexpr int kMeasuringFontHeight = 12;
+    static constexpr int kPrintingSizeLimit = 32000;
+    QFont pageFont(int arialHeight) const;
+    QSize sizeLimit() const;
+    // Draws the pages nFromPage to nToPage of the printer's setup data, and
+    // sets its page range from the line count now.
+    void PrintLogPage(QPainter& dc, const QRect& rect);
+
+signals:
+    // Something an enabling rule looks at has changed.
+    void commandStateChanged();
+    void fileNameChanged(const QString& fileName);
+
+protected:
+    // The operator's clicks and keys act on the whole text, entries that
+    // wait for the refresh included.
+    void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void newDocument();
+    void setFileName(const QString& name);
+    void setModified(bool on);
+    void scrollToCaretSoon();
+    void refreshNow();
+    void setChildUpdatesEnabled(bool on);
+    bool writeTo(const QString& path);
+    QString caption() const;
+
+    std::size_t textLength = 0;
+    QString pending; // entries not yet in the document, as shown
+    bool modified = false;
+    static constexpr int kRefreshPeriodMs = 40;
+    QTimer refreshTimer;
+    QString documentName;
+    FileDialogData fileDialogData;
+    SearchSettings search;
+    bool searchEntered = false;
+    QPointer<ferryFindDlg> findDialog;
+    std::unique_ptr<TimerHost> timerHost;
+    bool timerHostInstalled = false;
+    bool mirrorToStdout = false;
+    StdoutMirror mirror;
+};

@@ -1,0 +1,297 @@
+#include "app/main_window/sdi_dec_frame.h"
+
+#include "app/common/application_name.h"
+#include "app/main_window/command_ids.h"
+#include "app/help/ferry_about_dlg.h"
+#include "app/ferry_app.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/log_view/ferry_find_dlg.h"
+#include "platform/qt/keyboard_lock_state.h"
+#include "platform/string_table.h"
+#include "settings/qt/ferry_options_dlg.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QScreen>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+
+namespace {
+
+// The hint of a command or pop-up; empty where the string table has none.
+QString Hint(int id)
+{
+    char text[256];
+    if (id <= 0 || LoadStringResource(static_cast<unsigned>(id), text, sizeof text) == 0)
+        return {};
+    return QString::fromUtf8(text);
+}
+
+// Nothing is remembered between runs: a new window gets a size like the one
+// the window system gives new top-level windows, most of the screen.
+QSize DefaultSize()
+{
+    QSize size(800, 500);
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        size = size.boundedTo(screen->availableSize() * 3 / 4);
+    return size;
+}
+
+QStringList KeyLabels()
+{
+    QStringList labels = Hint(static_cast<int>(kKeyIndicatorLabels)).split(QLatin1Char('|'));
+    if (labels.size() < 4)
+        labels =
+            QStringList{{}, QStringLiteral("CAPS"), QStringLiteral("NUM"), QStringLiteral("SCRL")};
+    return labels.mid(1, 3);
+}
+
+} // namespace
+
+SDIDecFrame::SDIDecFrame(ferryApp& application)
+    : app(application)
+    , view(new ferryEditFile(this))
+{
+    setWindowTitle(app.name);
+    QIcon icon;
+    icon.addFile(QStringLiteral(":/icons/ferry-32.png"));
+    icon.addFile(QStringLiteral(":/icons/ferry-64.png"));
+    setWindowIcon(icon);
+    setCentralWidget(view);
+
+    createActions();
+    createMenus();
+    createToolBar();
+    createStatusBar();
+
+    connect(view, &ferryEditFile::commandStateChanged, this, &SDIDecFrame::updateCommands);
+    connect(view, &ferryEditFile::fileNameChanged, this, &SDIDecFrame::updateTitle);
+    updateCommands();
+    resize(DefaultSize());
+}
+
+SDIDecFrame::~SDIDecFrame() = default;
+
+QAction* SDIDecFrame::addCommand(int commandId, const QString& text, std::function<void()> handler)
+{
+    auto* action = new QAction(text, this);
+    action->setStatusTip(Hint(commandId));
+    action->setData(commandId);
+    // Every command, from the menu, the tool bar or a key, passes this one
+    // point, where context help may take it as a request for its topic.
+    connect(action, &QAction::triggered, this, [this, commandId, handler = std::move(handler)] {
+        if (!app.commandShowsHelp(commandId))
+            handler();
+    });
+    actions[commandId] = action;
+    return action;
+}
+
+QAction* SDIDecFrame::action(int commandId) const
+{
+    auto found = actions.find(commandId);
+    return found != actions.end() ? found->second : nullptr;
+}
+
+void SDIDecFrame::createActions()
+{
+    addCommand(command::kOptions, tr("&Options"), [this] { cmOptions(); });
+    addCommand(command::kSave, tr("&Save"), [this] { view->save(); });
+    addCommand(command::kSaveAs, tr("Save &As..."), [this] { view->saveAs(); });
+    addCommand(command::kPrint, tr("&Print..."), [this] { cmPrint(); });
+    addCommand(command::kPrintSetup, tr("P&rint Setup..."), [this] { cmPrintSetup(); });
+    // Alt+F4 is the window system's key for closing; Exit has none of its own.
+    addCommand(command::kExit, tr("E&xit\tAlt+F4"), [this] { close(); });
+    addCommand(command::kClearAll, tr("Clear &All\tCtrl+Del"), [this] {
+        view->clearAll();
+    })->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Delete));
+    addCommand(command::kFind, tr("&Find..."), [this] { view->openFind(); });
+    // The entry names F3, so F3 does what it says.
+    addCommand(command::kNext, tr("&Next\tF3"), [this] {
+        view->findNext();
+    })->setShortcut(QKeySequence(Qt::Key_F3));
+    addCommand(command::kHelpContents, tr("&Contents"), [this] { cmHelpContents(); });
+    addCommand(command::kHelpUsing, tr("&Using help"), [this] { cmHelpUsing(); });
+    addCommand(command::kAbout, tr("&About..."), [this] { cmAbout(); });
+    for (auto& [id, action] : actions)
+        action->setShortcutContext(Qt::WindowShortcut);
+}
+
+// A highlighted pop-up shows the hint numbered one below its first entry.
+void SDIDecFrame::trackPopupHint(QMenu* menu, int firstCommand)
+{
+    menu->menuAction()->setStatusTip(Hint(firstCommand - 1));
+    connect(menu, &QMenu::aboutToShow, this, &SDIDecFrame::updateCommands);
+    connect(menu, &QMenu::aboutToHide, statusBar(), &QStatusBar::clearMessage);
+}
+
+void SDIDecFrame::createMenus()
+{
+    QMenu* file = menuBar()->addMenu(tr("&File"));
+    file->addAction(action(command::kOptions));
+    file->addSeparator();
+    file->addAction(action(command::kSave));
+    file->addAction(action(command::kSaveAs));
+    file->addSeparator();
+    file->addAction(action(command::kPrint));
+    file->addAction(action(command::kPrintSetup));
+    file->addSeparator();
+    file->addAction(action(command::kExit));
+    trackPopupHint(file, command::kOptions);
+
+    QMenu* edit = menuBar()->addMenu(tr("&Edit"));
+    edit->addAction(action(command::kClearAll));
+    trackPopupHint(edit, command::kClearAll);
+
+    QMenu* search = menuBar()->addMenu(tr("&Search"));
+    search->addAction(action(command::kFind));
+    search->addAction(action(command::kNext));
+    trackPopupHint(search, command::kFind);
+
+    QMenu* help = menuBar()->addMenu(tr("&Help"));
+    help->addAction(action(command::kHelpContents));
+    help->addAction(action(command::kHelpUsing));
+    help->addSeparator();
+    help->addAction(action(command::kAbout));
+    trackPopupHint(help, command::kHelpContents);
+}
+
+void SDIDecFrame::createToolBar()
+{
+    QToolBar* bar = addToolBar(tr("Tool bar"));
+    bar->setObjectName(QStringLiteral("toolBar"));
+    bar->setMovable(false);
+    bar->setFloatable(false);
+    bar->setIconSize(QSize(20, 20));
+    bar->setContextMenuPolicy(Qt::PreventContextMenu);
+    auto gap = [bar] {
+        auto* spacer = new QWidget(bar);
+        spacer->setFixedWidth(6);
+        bar->addWidget(spacer);
+    };
+    auto button = [this, bar](int id) {
+        QAction* a = action(id);
+        a->setIcon(QIcon(QStringLiteral(":/toolbar/%1.png").arg(id)));
+        // The bitmaps belong to the tool bar; the menus show text only.
+        a->setIconVisibleInMenu(false);
+        bar->addAction(a);
+    };
+    button(command::kSave);
+    gap();
+    button(command::kFind);
+    button(command::kNext);
+    gap();
+    button(command::kPrint);
+    gap();
+    button(command::kHelpContents);
+}
+
+void SDIDecFrame::createStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    const QStringList labels = KeyLabels();
+    for (int i = 0; i < 3; ++i) {
+        auto* label = new QLabel(bar);
+        label->setObjectName(labels.at(i));
+        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(labels.at(i)) + 10);
+        bar->addPermanentWidget(label);
+        indicators[i] = label;
+    }
+    KeyboardLocks locks;
+    if (ReadKeyboardLocks(&locks)) {
+        // The window system does not announce lock changes to an unfocused
+        // program, so the lights are looked at a few times a second.
+        keyStateTimer = new QTimer(this);
+        connect(keyStateTimer, &QTimer::timeout, this, &SDIDecFrame::updateKeyIndicators);
+        keyStateTimer->start(250);
+    }
+    updateKeyIndicators();
+}
+
+void SDIDecFrame::updateKeyIndicators()
+{
+    KeyboardLocks locks;
+    ReadKeyboardLocks(&locks);
+    const bool on[3] = {locks.caps, locks.num, locks.scroll};
+    for (int i = 0; i < 3; ++i) {
+        QString text = on[i] ? indicators[i]->objectName() : QString();
+        if (indicators[i]->text() != text)
+            indicators[i]->setText(text);
+    }
+}
+
+void SDIDecFrame::updateTitle(const QString& fileName)
+{
+    setWindowTitle(app.name + QStringLiteral(" - ") + fileName);
+}
+
+void SDIDecFrame::updateCommands()
+{
+    action(command::kSave)->setEnabled(view->isModified());
+    action(command::kSaveAs)->setEnabled(true);
+    // The default printer may have come, gone or changed since the last look.
+    printerReady = app.printerAvailable();
+    action(command::kPrint)->setEnabled(printerReady);
+    action(command::kPrintSetup)->setEnabled(printerReady);
+    action(command::kClearAll)->setEnabled(view->holdsText());
+    action(command::kFind)->setEnabled(!view->findOpen());
+    action(command::kNext)->setEnabled(view->hasSearchText());
+}
+
+void SDIDecFrame::closeEvent(QCloseEvent* event)
+{
+    if (!closingWithoutAsking && !app.closeCheck()) {
+        event->ignore();
+        return;
+    }
+    if (ferryFindDlg* find = view->findDlg())
+        find->close();
+    event->accept();
+}
+
+void SDIDecFrame::closeWithoutAsking()
+{
+    closingWithoutAsking = true;
+    close();
+}
+
+void SDIDecFrame::cmOptions()
+{
+    ferryOptionsDlg(this).exec();
+}
+
+// The job belongs to the window the operator is using, which stays
+// disabled while it runs.
+void SDIDecFrame::cmPrint()
+{
+    QWidget* active = QApplication::activeWindow();
+    app.printLog(view, active != nullptr ? active : this);
+}
+
+void SDIDecFrame::cmPrintSetup()
+{
+    app.printSetup(this);
+}
+
+void SDIDecFrame::cmHelpContents()
+{
+    app.helpContents();
+}
+
+void SDIDecFrame::cmHelpUsing()
+{
+    app.helpUsing();
+}
+
+void SDIDecFrame::cmAbout()
+{
+    ferryAboutDlg(this).exec();
+}

@@ -1,0 +1,75 @@
+// The application object's printer: made for the system's default printer
+// when first needed, replaced when the default printer changes, and used
+// by Print and Print Setup.
+
+#include "app/ferry_app.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/print/ferry_print_out.h"
+#include "app/print/print_job.h"
+#include "app/print/printer_session.h"
+
+#include <QPageSetupDialog>
+#include <QPrinterInfo>
+
+namespace {
+
+// Above 0 exactly while a job runs, even when the job throws.
+class PrintingCounted
+{
+public:
+    explicit PrintingCounted(int& count)
+        : counter(count)
+    {
+        ++counter;
+    }
+
+    ~PrintingCounted() { --counter; }
+
+    PrintingCounted(const PrintingCounted&) = delete;
+    PrintingCounted& operator=(const PrintingCounted&) = delete;
+
+private:
+    int& counter;
+};
+
+} // namespace
+
+PrinterSession& ferryApp::ensurePrinter()
+{
+    if (!printerSession)
+        printerSession = PrinterSession::ForDefaultPrinter();
+    else
+        updatePrinter();
+    return *printerSession;
+}
+
+// The system announces no change of its default printer, so it is looked
+// at whenever the printer commands are judged or used. Only a different
+// default replaces the printer object, since that drops the choices made
+// in Print Setup.
+void ferryApp::updatePrinter()
+{
+    if (!printerSession || printingCount > 0)
+        return;
+    if (!printerSession->isForDefault(QPrinterInfo::defaultPrinterName()))
+        printerSession = PrinterSession::ForDefaultPrinter();
+}
+
+bool ferryApp::printerAvailable()
+{
+    return ensurePrinter().error() == 0;
+}
+
+int ferryApp::printLog(ferryEditFile* view, QWidget* parent, bool prompt)
+{
+    PrinterSession& printer = ensurePrinter();
+    ferryPrintOut printout(tr("TFTP Daemon Log"), printer, view);
+    PrintingCounted counted(printingCount);
+    return RunPrintJob(parent, printout, prompt);
+}
+
+void ferryApp::printSetup(QWidget* owner)
+{
+    QPageSetupDialog dialog(&ensurePrinter().printer(), owner);
+    dialog.exec();
+}

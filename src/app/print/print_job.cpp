@@ -1,0 +1,147 @@
+#include "app/print/print_job.h"
+
+#include "app/ferry_app.h"
+#include "app/print/ferry_print_out.h"
+#include "app/print/print_error_report.h"
+#include "app/print/printer_session.h"
+#include "app/print/printing_dialog.h"
+#include "platform/string_table.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QPainter>
+#include <QPointer>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr unsigned kPrinterErrorText = 32742;
+
+// The operator picks the printer and the copies only: the log's pages are
+// not known before it is laid out.
+bool AskForPrinter(QWidget* parent, ferryPrintOut& printout)
+{
+    QPrinter& printer = printout.printer().printer();
+    const PrintDialogPages pages = printout.getDialogInfo();
+    QPrintDialog dialog(&printer, parent);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange, pages.maxPage > 0);
+    dialog.setOption(QAbstractPrintDialog::PrintSelection, pages.selToPage > 0);
+    dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
+    if (pages.maxPage > 0)
+        dialog.setMinMax(pages.minPage, pages.maxPage);
+    return dialog.exec() == QDialog::Accepted;
+}
+
+[[noreturn]] void ThrowPrinterError()
+{
+    char text[256];
+    if (LoadStringResource(kPrinterErrorText, text, sizeof text) == 0)
+        std::snprintf(text, sizeof text, "%s", "Printer error");
+    throw WindowError(text);
+}
+
+// The job's window stays disabled for as long as this lives, even when a
+// page throws.
+class DisabledWhile
+{
+public:
+    explicit DisabledWhile(QWidget* window)
+        : disabled(window)
+    {
+        if (disabled)
+            disabled->setEnabled(false);
+    }
+
+    ~DisabledWhile()
+    {
+        if (disabled)
+            disabled->setEnabled(true);
+    }
+
+    DisabledWhile(const DisabledWhile&) = delete;
+    DisabledWhile& operator=(const DisabledWhile&) = delete;
+
+private:
+    QPointer<QWidget> disabled;
+};
+
+// Pages 1, 2, 3 ... while the page test admits them, for each copy a file
+// needs. Between pages the event loop runs and Cancel is looked at.
+int PrintPages(QPainter& dc, QPrinter& printer, ferryPrintOut& printout, PrintingDialog& progress)
+{
+    auto keepResponsive = [&progress] {
+        QCoreApplication::processEvents();
+        return !progress.cancelRequested();
+    };
+    if (!keepResponsive())
+        return spool::kCancelledByProgram;
+    printout.setPrintParams(&dc, QSize(printer.width(), printer.height()));
+    printout.beginPrinting();
+    // A queue makes its own copies; a file gets each copy written out.
+    const int copies = printer.supportsMultipleCopies() ? 1 : std::max(1, printer.copyCount());
+    bool firstPage = true;
+    for (int copy = 0; copy < copies; ++copy) {
+        for (int page = 1; printout.hasPage(page); ++page) {
+            progress.setPage(page);
+            if (!keepResponsive())
+                return spool::kCancelledByProgram;
+            if (!firstPage && !printer.newPage())
+                return spool::kError;
+            firstPage = false;
+            QRect rect(0, 0, printer.width(), printer.height());
+            printout.printPage(page, rect);
+            if (!keepResponsive())
+                return spool::kCancelledByProgram;
+        }
+    }
+    return spool::kPrinted;
+}
+
+} // namespace
+
+int RunPrintJob(QWidget* owner, ferryPrintOut& printout, bool prompt)
+{
+    // The event loop runs during the job, so the owner is watched rather
+    // than trusted to outlive it.
+    const QPointer<QWidget> parent(owner);
+    if (prompt && !AskForPrinter(parent, printout))
+        return spool::kNoJob;
+
+    PrinterSession& session = printout.printer();
+    QPrinter& printer = session.printer();
+    printer.setDocName(printout.title());
+    // A page range chosen in an earlier dialog would leave pages out.
+    printer.setPrintRange(QPrinter::AllPages);
+    printer.setFromTo(0, 0);
+    QPainter dc;
+    if (!dc.begin(&printer))
+        ThrowPrinterError();
+
+    int result = spool::kPrinted;
+    {
+        PrintingDialog progress(parent, printout.title(), session.jobDeviceName(),
+                                session.jobPort());
+        progress.show();
+        DisabledWhile disabled(parent);
+        // Disabling the owner disables the windows it owns too; the box must
+        // stay usable for its Cancel button.
+        progress.setEnabled(true);
+        result = PrintPages(dc, printer, printout, progress);
+        if (result == spool::kCancelledByProgram)
+            printer.abort();
+        if (!dc.end() && result == spool::kPrinted)
+            result = spool::kError;
+        if (result == spool::kPrinted && printer.printerState() == QPrinter::Error)
+            result = spool::kError;
+    }
+    // A job that did not print leaves no half-written file behind.
+    if (result != spool::kPrinted && !printer.outputFileName().isEmpty())
+        QFile::remove(printer.outputFileName());
+    if (result < spool::kNoJob)
+        ReportPrintError(parent, printout.title(), result);
+    return result;
+}
