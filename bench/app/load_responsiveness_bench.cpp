@@ -160,6 +160,6 @@ int main(int argc, char** argv)
     std::printf("load                  : %d sessions x %d KiB, %.1f MiB in %.2f s (%.1f MiB/s)\n",
                 sessions, kib, static_cast<double>(bytes) / 1048576.0, seconds,
                 static_cast<double>(bytes) / 1048576.0 / seconds);
-    app.shutDownServer();
+    app.server().stop();
     return 0;
 }

@@ -56,7 +56,7 @@ int main(int argc, char** argv)
 {
     const int target = argc > 1 ? std::atoi(argv[1]) : 500000;
     ferryApp app(argc, argv);
-    SDIDecFrame frame(app);
+    SDIDecFrame frame(app.server(), app.printing(), app.contextHelp());
     ferryEditFile* view = frame.logView();
     LogViewWindow = view;
     frame.show();

@@ -1,21 +1,16 @@
 #include "app/ferry_app.h"
 
-#include "app/common/application_name.h"
-#include "app/main_window/command_ids.h"
-#include "app/help/context_help.h"
-#include "app/display_choice.h"
-#include "app/log_view/ferry_edit_file.h"
-#include "app/help/help_viewer_engine.h"
 #include "app/common/message_box.h"
+#include "app/common/window_error.h"
+#include "app/display_choice.h"
+#include "app/help/help_viewer_engine.h"
+#include "app/log_view/ferry_edit_file.h"
 #include "app/main_window/sdi_dec_frame.h"
 #include "platform/glib/glib_callback_exceptions.h"
 #include "platform/open_file_limit.h"
-#include "platform/qt/event_loop_hosts.h"
 #include "platform/string_table.h"
-#include "service/server_socket.h"
-#include "service/session_table.h"
-#include "widgets/help_request.h"
 #include "settings/settings_store.h"
+#include "widgets/help_request.h"
 
 // The icons and bitmaps are compiled into a static library, whose resources
 // are registered only when asked for. Q_INIT_RESOURCE must not be called
@@ -26,6 +21,11 @@ static void RegisterResources()
 }
 
 namespace {
+
+// Captions and the question of the general error report.
+constexpr unsigned kUnhandledExceptionCaption = 32764;
+constexpr unsigned kResumeQuestion = 32765;
+constexpr unsigned kWindowExceptionCaption = 32766;
 
 QString LoadString(unsigned id, const char* fallback)
 {
@@ -38,9 +38,6 @@ QString LoadString(unsigned id, const char* fallback)
 
 ferryApp::ferryApp(int& argc, char** argv)
     : QApplication(argc, argv)
-    , name(ApplicationName())
-    , socketNotifyHost(MakeSocketNotifyHost(
-          [](SOCKET s) { OnSocketNotify(static_cast<std::uintptr_t>(s), FD_READ); }))
 {
     RegisterResources();
     setApplicationName(QStringLiteral("ferry"));
@@ -50,30 +47,27 @@ ferryApp::ferryApp(int& argc, char** argv)
     fileDialogData.filter = QStringLiteral("All Files (*.*)|*.*|");
     RaiseOpenFileLimit();
     SetGlibCallbackExceptionHandler(&ferryApp::reportCallbackException);
-    SetSocketNotifyHost(socketNotifyHost.get());
     LoadSettings();
-    contextHelp = std::make_unique<ContextHelp>(*this);
     SetDialogHelpEngine(WinHelp);
 }
 
 ferryApp::~ferryApp()
 {
-    shutDownServer();
+    tftpServer.stop();
     delete frame;
-    SetSocketNotifyHost(nullptr);
     SetDialogHelpEngine(nullptr);
     DestroyHelpViewer();
 }
 
 int ferryApp::createMainWindow()
 {
-    frame = new SDIDecFrame(*this);
+    frame = new SDIDecFrame(tftpServer, logPrinting, help);
+    help.setHelpOwner(frame);
     frame->logView()->setMirrorToStdout(headlessMode);
-    if (frame->logView()->logViewSetup(fileDialogData) != 0) {
+    if (frame->start(fileDialogData) != 0) {
         delete frame;
         return 1;
     }
-    serverUp = true;
     return 0;
 }
 
@@ -93,35 +87,14 @@ int ferryApp::run()
     if (!RunningOffscreen())
         frame->show();
     int code = exec();
-    shutDownServer();
+    tftpServer.stop();
     delete frame;
     return code;
 }
 
-bool ferryApp::closeCheck()
-{
-    if (frame && !frame->logView()->canClose())
-        return false; // the server keeps serving, as if nothing had been asked
-    shutDownServer();
-    if (helpOpened)
-        quitHelp();
-    return true;
-}
-
-void ferryApp::shutDownServer()
-{
-    if (!serverUp)
-        return;
-    serverUp = false;
-    // Peers are not told; files being written stay as far as they got.
-    // Closing the sockets also stops watching them.
-    DestroyAllSessions();
-    WSACleanup();
-}
-
 void ferryApp::terminate()
 {
-    shutDownServer();
+    tftpServer.stop();
     if (frame)
         frame->closeWithoutAsking();
     exit(0);
@@ -131,28 +104,6 @@ void ferryApp::setHeadless(bool on)
 {
     headlessMode = on;
     SetHeadlessBoxes(on);
-}
-
-// Only help opened by these two commands is the application's to close at
-// exit, and a failed request clears what an earlier one had opened.
-void ferryApp::helpContents()
-{
-    helpOpened = WinHelp(frame, kHelpFileName, kHelpContents, 0) != 0;
-}
-
-void ferryApp::helpUsing()
-{
-    helpOpened = WinHelp(frame, kHelpFileName, kHelpHelpOnHelp, 0) != 0;
-}
-
-void ferryApp::quitHelp()
-{
-    WinHelp(frame, kHelpFileName, kHelpQuit, 0);
-}
-
-bool ferryApp::commandShowsHelp(int commandId)
-{
-    return contextHelp && contextHelp->interceptCommand(commandId);
 }
 
 bool ferryApp::notify(QObject* receiver, QEvent* event)

@@ -1,8 +1,8 @@
 // ferry: a TFTP server with one window that shows its activity log.
 
+#include "app/common/message_box.h"
 #include "app/display_choice.h"
 #include "app/ferry_app.h"
-#include "app/common/message_box.h"
 #include "app/server/termination_signals.h"
 
 #include <exception>

@@ -16,6 +16,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+ferryApp& App()
+{
+    return *static_cast<ferryApp*>(QCoreApplication::instance());
+}
+
 ModalAnswerer::ModalAnswerer(std::function<void(QWidget*)> action)
     : act(std::move(action))
 {
@@ -77,19 +82,19 @@ ScratchDirectory::~ScratchDirectory()
 StartedFrame::StartedFrame()
 {
     sockets_testing::SetTftpPortOverride(0);
-    ferryApp::instance()->createMainWindow();
+    App().createMainWindow();
 }
 
 StartedFrame::~StartedFrame()
 {
-    ferryApp::instance()->shutDownServer();
-    delete ferryApp::instance()->mainWindow();
+    App().server().stop();
+    delete App().mainWindow();
     sockets_testing::SetTftpPortOverride(-1);
 }
 
 SDIDecFrame* StartedFrame::frame() const
 {
-    return ferryApp::instance()->mainWindow();
+    return App().mainWindow();
 }
 
 ferryEditFile* StartedFrame::view() const

@@ -19,6 +19,9 @@
 class SDIDecFrame;
 class ferryEditFile;
 
+// The application object that the test's main() built.
+ferryApp& App();
+
 // Watches for modal dialogs from now on. Each one that opens is handed to
 // `act` once (a QMessageBox's text and caption are recorded first); after
 // a few seconds anything still open is closed so a test fails, not hangs.

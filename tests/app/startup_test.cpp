@@ -1,8 +1,9 @@
 // Start-up failures and the general error report: the boxes, their beeps,
 // and what is left running afterwards.
 
-#include "app/log_view/ferry_edit_file.h"
 #include "app/common/message_box.h"
+#include "app/common/window_error.h"
+#include "app/log_view/ferry_edit_file.h"
 #include "app/main_window/sdi_dec_frame.h"
 #include "app_test_support.h"
 #include "platform/sockets.h"
@@ -61,23 +62,23 @@ private slots:
     {
         sockets_testing::SetStartupResult(WSASYSNOTREADY, 0x0101);
         ModalAnswerer answer(ClickButton(QMessageBox::Ok));
-        QCOMPARE(ferryApp::instance()->createMainWindow(), 1);
+        QCOMPARE(App().createMainWindow(), 1);
         QCOMPARE(answer.texts, QStringList{"Windows Sockets error 10091"});
         QCOMPARE(answer.captions, QStringList{"ferry"});
         QCOMPARE(message_box_testing::BeepLog(), QStringLiteral("16 "));
-        QVERIFY(ferryApp::instance()->mainWindow() == nullptr);
-        QVERIFY(!ferryApp::instance()->serverRunning());
+        QVERIFY(App().mainWindow() == nullptr);
+        QVERIFY(!App().server().running());
     }
 
     void socketsServiceOlderThanOnePointOneIsRefused()
     {
         sockets_testing::SetStartupResult(0, 0x0001); // 1.0
         ModalAnswerer answer(ClickButton(QMessageBox::Ok));
-        QCOMPARE(ferryApp::instance()->createMainWindow(), 1);
+        QCOMPARE(App().createMainWindow(), 1);
         QCOMPARE(answer.texts, QStringList{"Windows Sockets error 200"});
         QCOMPARE(answer.captions, QStringList{"ferry"});
         QCOMPARE(message_box_testing::BeepLog(), QStringLiteral("0 "));
-        QVERIFY(ferryApp::instance()->mainWindow() == nullptr);
+        QVERIFY(App().mainWindow() == nullptr);
     }
 
     void laterVersionsAreAccepted()
@@ -101,11 +102,11 @@ private slots:
         sockets_testing::SetTftpPortOverride(address.sin_port);
 
         ModalAnswerer answer(ClickButton(QMessageBox::Ok));
-        QCOMPARE(ferryApp::instance()->createMainWindow(), 1);
+        QCOMPARE(App().createMainWindow(), 1);
         QCOMPARE(answer.texts, QStringList{"Windows Sockets error 10048"});
         QCOMPARE(answer.captions, QStringList{"ferry"});
         QCOMPARE(message_box_testing::BeepLog(), QString());
-        QVERIFY(ferryApp::instance()->mainWindow() == nullptr);
+        QVERIFY(App().mainWindow() == nullptr);
         close(holder);
     }
 

@@ -1,9 +1,7 @@
 #include "app/help/context_help.h"
 
 #include "app/help/context_help_cursor.h"
-#include "app/ferry_app.h"
 #include "app/help/help_viewer_engine.h"
-#include "app/main_window/sdi_dec_frame.h"
 #include "widgets/help_request.h"
 
 #include <QApplication>
@@ -21,10 +19,9 @@ bool InMainEventLoop()
 
 } // namespace
 
-ContextHelp::ContextHelp(ferryApp& application)
-    : app(application)
+ContextHelp::ContextHelp()
 {
-    app.installEventFilter(this);
+    QCoreApplication::instance()->installEventFilter(this);
 }
 
 ContextHelp::~ContextHelp()
@@ -34,12 +31,12 @@ ContextHelp::~ContextHelp()
 
 bool ContextHelp::interceptCommand(int commandId)
 {
-    if (!InMainEventLoop() || (!app.contextHelpMode && !f1Down))
+    if (!InMainEventLoop() || (!contextHelpMode && !f1Down))
         return false;
     // One request ends the mode; the cursor goes back to normal use.
-    app.contextHelpMode = false;
+    contextHelpMode = false;
     restoreCursor();
-    WinHelp(app.mainWindow(), kHelpFileName, kHelpContext, static_cast<unsigned long>(commandId));
+    WinHelp(helpOwner, kHelpFileName, kHelpContext, static_cast<unsigned long>(commandId));
     return true;
 }
 
@@ -73,7 +70,7 @@ bool ContextHelp::eventFilter(QObject* watched, QEvent* event)
         // Widgets set their own pointers as it passes over them; in the mode
         // the help cursor stays. The move itself still goes on, so the status
         // bar names the command under the pointer.
-        if (app.contextHelpMode && QApplication::overrideCursor() == nullptr && InMainEventLoop()) {
+        if (contextHelpMode && QApplication::overrideCursor() == nullptr && InMainEventLoop()) {
             cursorShown = false;
             showHelpCursor();
         }
@@ -91,11 +88,11 @@ bool ContextHelp::keyPressed(int key, Qt::KeyboardModifiers modifiers)
             enterHelpMode();
         } else {
             // Help opened this way is not the application's to close at exit.
-            WinHelp(app.mainWindow(), kHelpFileName, kHelpContents, 0);
+            WinHelp(helpOwner, kHelpFileName, kHelpContents, 0);
         }
         return true;
     }
-    if (key == Qt::Key_Escape && app.contextHelpMode) {
+    if (key == Qt::Key_Escape && contextHelpMode) {
         leaveHelpMode();
         return true;
     }
@@ -104,14 +101,14 @@ bool ContextHelp::keyPressed(int key, Qt::KeyboardModifiers modifiers)
 
 void ContextHelp::enterHelpMode()
 {
-    app.contextHelpMode = true;
+    contextHelpMode = true;
     helpCursor = LoadHelpCursor();
     showHelpCursor();
 }
 
 void ContextHelp::leaveHelpMode()
 {
-    app.contextHelpMode = false;
+    contextHelpMode = false;
     restoreCursor();
     helpCursor.reset();
 }

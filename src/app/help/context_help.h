@@ -8,10 +8,10 @@
 
 #include <QCursor>
 #include <QObject>
+#include <QPointer>
+#include <QWidget>
 
 #include <optional>
-
-class ferryApp;
 
 class ContextHelp : public QObject
 {
@@ -19,12 +19,18 @@ class ContextHelp : public QObject
 
 public:
     // Installs itself as the application's event filter.
-    explicit ContextHelp(ferryApp& app);
+    ContextHelp();
     ~ContextHelp() override;
+
+    // The window that owns the help requests: the main window.
+    void setHelpOwner(QWidget* owner) { helpOwner = owner; }
 
     // Asked by the main window before it carries out `commandId`: true when
     // the command became a request for its help topic and must not run.
     bool interceptCommand(int commandId);
+
+    // Whether Shift+F1 has turned the next command into a help request.
+    bool inHelpMode() const { return contextHelpMode; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,7 +42,8 @@ private:
     void showHelpCursor();
     void restoreCursor();
 
-    ferryApp& app;
+    QPointer<QWidget> helpOwner;
+    bool contextHelpMode = false;
     // Loaded when the mode is entered and kept until Escape; the next Shift+F1
     // loads it afresh.
     std::optional<QCursor> helpCursor;

@@ -1,7 +1,7 @@
 #include "app/help/help_viewer_engine.h"
 
-#include "app/help/help_viewer.h"
 #include "app/common/message_box.h"
+#include "app/help/help_viewer.h"
 #include "app/help/resource_paths.h"
 
 #include <QApplication>

@@ -1,9 +1,6 @@
 #include "app/log_view/ferry_edit_file.h"
 
-#include "app/server/tftp_server.h"
 #include "log/log_view.h"
-#include "platform/qt/event_loop_hosts.h"
-#include "platform/timers.h"
 
 #include <QFontDatabase>
 #include <QScrollBar>
@@ -90,7 +87,6 @@ int CharIndexAtByte(const QString& line, std::size_t bytes)
 
 ferryEditFile::ferryEditFile(QWidget* parent)
     : QPlainTextEdit(parent)
-    , timerHost(MakeTimerHost())
 {
     setLineWrapMode(QPlainTextEdit::NoWrap);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -120,22 +116,15 @@ ferryEditFile::~ferryEditFile()
     mirror.Flush();
     if (LogViewWindow == this)
         LogViewWindow = nullptr;
-    if (timerHostInstalled)
-        SetTimerHost(nullptr);
 }
 
-int ferryEditFile::logViewSetup(const FileDialogData& fileDialog)
+void ferryEditFile::logViewSetup(const FileDialogData& fileDialog)
 {
     fileDialogData = fileDialog;
-    // The view exists before the service starts, so the service's first
-    // line (or its socket error line) has somewhere to go.
     LogViewWindow = this;
-    SetTimerHost(timerHost.get());
-    timerHostInstalled = true;
     newDocument();
     setFileName(QStringLiteral("ferry.log"));
     SetReadOnly(true);
-    return StartTftpService(this);
 }
 
 void ferryEditFile::newDocument()

@@ -4,24 +4,20 @@
 // activity log appends to. Its text is kept with CR LF line ends: each CR LF
 // is a paragraph break in the widget, and the view counts the length of the
 // CR LF text itself, so an append never reads the text back. It also owns
-// the retransmission timers and the log's document commands: Save, Save As,
-// Clear All, Find, Next and the question about saving at close.
+// the log's document commands: Save, Save As, Clear All, Find, Next and the
+// question about saving at close.
 
 #include "app/log_view/ferry_find_dlg.h"
 #include "app/log_view/file_dialog_data.h"
 #include "app/log_view/stdout_mirror.h"
 #include "app/log_view/text_search.h"
 #include "log/log_view.h"
-#include "platform/timers.h"
 
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTimer>
 
 #include <cstddef>
-#include <memory>
-
-class QPainter;
 
 class ferryEditFile : public QPlainTextEdit, public LogView
 {
@@ -30,9 +26,9 @@ public:
     explicit ferryEditFile(QWidget* parent = nullptr);
     ~ferryEditFile() override;
 
-    // Becomes the activity log's view, names the log, and starts the TFTP
-    // service. 0 on success; 1 after a start-up failure was shown.
-    int logViewSetup(const FileDialogData& fileDialog);
+    // Becomes the activity log's view and names the log, an empty and
+    // read-only document; Save As then works with `fileDialog`.
+    void logViewSetup(const FileDialogData& fileDialog);
 
     // LogView
     std::size_t TextLength() const override { return textLength; }
@@ -78,19 +74,6 @@ public:
     // Tests drive Qt's own file dialog instead of the platform's.
     static void setUseNativeDialogs(bool on);
 
-    // Printing. A page is set in the view's own font when it was given one,
-    // else in Arial `arialHeight` pixels high (the smaller size only
-    // estimates the page count). While a job runs the view may be made as
-    // large as a page, up to 32000 x 32000; otherwise the screen bounds it.
-    static constexpr int kPageFontHeight = 18;
-    static constexpr int kMeasuringFontHeight = 12;
-    static constexpr int kPrintingSizeLimit = 32000;
-    QFont pageFont(int arialHeight) const;
-    QSize sizeLimit() const;
-    // Draws the pages nFromPage to nToPage of the printer's setup data, and
-    // sets its page range from the line count now.
-    void PrintLogPage(QPainter& dc, const QRect& rect);
-
 signals:
     // Something an enabling rule looks at has changed.
     void commandStateChanged();
@@ -123,8 +106,6 @@ private:
     SearchSettings search;
     bool searchEntered = false;
     QPointer<ferryFindDlg> findDialog;
-    std::unique_ptr<TimerHost> timerHost;
-    bool timerHostInstalled = false;
     bool mirrorToStdout = false;
     StdoutMirror mirror;
 };

@@ -2,9 +2,9 @@
 // at close, and Find / Next.
 
 #include "app/common/application_name.h"
+#include "app/common/message_box.h"
 #include "app/log_view/ferry_edit_file.h"
 #include "app/log_view/ferry_find_dlg.h"
-#include "app/common/message_box.h"
 
 #include <QFile>
 #include <QFileDialog>

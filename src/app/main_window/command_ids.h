@@ -20,8 +20,3 @@ constexpr int kAbout = 2009;
 
 // The status bar's key labels, "EXT|CAPS|NUM|SCRL|OVR|REC".
 constexpr unsigned kKeyIndicatorLabels = 32530;
-
-// Captions and the question of the general error report.
-constexpr unsigned kUnhandledExceptionCaption = 32764;
-constexpr unsigned kResumeQuestion = 32765;
-constexpr unsigned kWindowExceptionCaption = 32766;

@@ -1,16 +1,21 @@
 #include "app/main_window/sdi_dec_frame.h"
 
 #include "app/common/application_name.h"
-#include "app/main_window/command_ids.h"
+#include "app/help/context_help.h"
 #include "app/help/ferry_about_dlg.h"
-#include "app/ferry_app.h"
+#include "app/help/help_viewer_engine.h"
 #include "app/log_view/ferry_edit_file.h"
 #include "app/log_view/ferry_find_dlg.h"
+#include "app/main_window/command_ids.h"
+#include "app/print/log_printing.h"
+#include "app/server/tftp_server.h"
 #include "platform/qt/keyboard_lock_state.h"
 #include "platform/string_table.h"
 #include "settings/qt/ferry_options_dlg.h"
+#include "widgets/help_request.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QIcon>
@@ -54,11 +59,13 @@ QStringList KeyLabels()
 
 } // namespace
 
-SDIDecFrame::SDIDecFrame(ferryApp& application)
-    : app(application)
+SDIDecFrame::SDIDecFrame(TftpServer& server, LogPrinting& printing, ContextHelp& contextHelp)
+    : tftpServer(server)
+    , logPrinting(printing)
+    , helpFilter(contextHelp)
     , view(new ferryEditFile(this))
 {
-    setWindowTitle(app.name);
+    setWindowTitle(ApplicationName());
     QIcon icon;
     icon.addFile(QStringLiteral(":/icons/ferry-32.png"));
     icon.addFile(QStringLiteral(":/icons/ferry-64.png"));
@@ -78,6 +85,14 @@ SDIDecFrame::SDIDecFrame(ferryApp& application)
 
 SDIDecFrame::~SDIDecFrame() = default;
 
+// The view exists and is the activity log's before the service starts, so
+// the service's first line (or its socket error line) has somewhere to go.
+int SDIDecFrame::start(const FileDialogData& fileDialog)
+{
+    view->logViewSetup(fileDialog);
+    return tftpServer.start(view);
+}
+
 QAction* SDIDecFrame::addCommand(int commandId, const QString& text, std::function<void()> handler)
 {
     auto* action = new QAction(text, this);
@@ -86,7 +101,7 @@ QAction* SDIDecFrame::addCommand(int commandId, const QString& text, std::functi
     // Every command, from the menu, the tool bar or a key, passes this one
     // point, where context help may take it as a request for its topic.
     connect(action, &QAction::triggered, this, [this, commandId, handler = std::move(handler)] {
-        if (!app.commandShowsHelp(commandId))
+        if (!helpFilter.interceptCommand(commandId))
             handler();
     });
     actions[commandId] = action;
@@ -230,7 +245,7 @@ void SDIDecFrame::updateKeyIndicators()
 
 void SDIDecFrame::updateTitle(const QString& fileName)
 {
-    setWindowTitle(app.name + QStringLiteral(" - ") + fileName);
+    setWindowTitle(ApplicationName() + QStringLiteral(" - ") + fileName);
 }
 
 void SDIDecFrame::updateCommands()
@@ -238,7 +253,7 @@ void SDIDecFrame::updateCommands()
     action(command::kSave)->setEnabled(view->isModified());
     action(command::kSaveAs)->setEnabled(true);
     // The default printer may have come, gone or changed since the last look.
-    printerReady = app.printerAvailable();
+    printerReady = logPrinting.printerAvailable();
     action(command::kPrint)->setEnabled(printerReady);
     action(command::kPrintSetup)->setEnabled(printerReady);
     action(command::kClearAll)->setEnabled(view->holdsText());
@@ -248,13 +263,26 @@ void SDIDecFrame::updateCommands()
 
 void SDIDecFrame::closeEvent(QCloseEvent* event)
 {
-    if (!closingWithoutAsking && !app.closeCheck()) {
+    if (!closingWithoutAsking && !closeCheck()) {
         event->ignore();
         return;
     }
     if (ferryFindDlg* find = view->findDlg())
         find->close();
     event->accept();
+}
+
+// When the log may be lost or was saved, the server goes down at once,
+// whatever else holds the window; help opened by Contents or Using help is
+// closed with it.
+bool SDIDecFrame::closeCheck()
+{
+    if (!view->canClose())
+        return false; // the server keeps serving, as if nothing had been asked
+    tftpServer.stop();
+    if (helpOpened)
+        WinHelp(this, kHelpFileName, kHelpQuit, 0);
+    return true;
 }
 
 void SDIDecFrame::closeWithoutAsking()
@@ -273,22 +301,24 @@ void SDIDecFrame::cmOptions()
 void SDIDecFrame::cmPrint()
 {
     QWidget* active = QApplication::activeWindow();
-    app.printLog(view, active != nullptr ? active : this);
+    logPrinting.printLog(view, active != nullptr ? active : this);
 }
 
 void SDIDecFrame::cmPrintSetup()
 {
-    app.printSetup(this);
+    logPrinting.printSetup(this);
 }
 
+// Only help opened by these two commands is the application's to close at
+// exit, and a failed request clears what an earlier one had opened.
 void SDIDecFrame::cmHelpContents()
 {
-    app.helpContents();
+    helpOpened = WinHelp(this, kHelpFileName, kHelpContents, 0) != 0;
 }
 
 void SDIDecFrame::cmHelpUsing()
 {
-    app.helpUsing();
+    helpOpened = WinHelp(this, kHelpFileName, kHelpHelpOnHelp, 0) != 0;
 }
 
 void SDIDecFrame::cmAbout()

@@ -3,25 +3,34 @@
 // The main window: menu, tool bar, status bar and the log view as its
 // client. Every command's enabling rule is applied when a menu opens and
 // whenever the state it looks at changes, which keeps the tool bar current.
+// It starts the server once its log view is set up, and when it may close
+// it stops the server and closes the help it opened.
 
 #include <QMainWindow>
 
 #include <functional>
 #include <map>
 
+class ContextHelp;
+class LogPrinting;
 class QAction;
 class QLabel;
 class QMenu;
 class QTimer;
-class ferryApp;
+class TftpServer;
 class ferryEditFile;
+struct FileDialogData;
 
 class SDIDecFrame : public QMainWindow
 {
     Q_OBJECT
 public:
-    explicit SDIDecFrame(ferryApp& app);
+    SDIDecFrame(TftpServer& server, LogPrinting& printing, ContextHelp& contextHelp);
     ~SDIDecFrame() override;
+
+    // Sets the log view up with the Save As settings `fileDialog` and starts
+    // the server. 0 on success; 1 after a start-up failure was shown.
+    int start(const FileDialogData& fileDialog);
 
     ferryEditFile* logView() const { return view; }
 
@@ -35,6 +44,10 @@ public:
     // Closes without the close check: the server is already down.
     void closeWithoutAsking();
 
+    // Whether Contents or Using help opened the help, which is then closed
+    // with the window.
+    bool applicationHelpOpen() const { return helpOpened; }
+
     // Hooks for printing and help.
     void cmOptions();
     void cmPrint();
@@ -47,6 +60,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    bool closeCheck();
     void createActions();
     void createMenus();
     void createToolBar();
@@ -56,7 +70,9 @@ private:
     QAction* addCommand(int commandId, const QString& text, std::function<void()> handler);
     void trackPopupHint(QMenu* menu, int firstCommand);
 
-    ferryApp& app;
+    TftpServer& tftpServer;
+    LogPrinting& logPrinting;
+    ContextHelp& helpFilter;
     ferryEditFile* view;
     std::map<int, QAction*> actions;
     QLabel* indicators[3] = {};
@@ -64,4 +80,5 @@ private:
     bool printerKnown = false;
     bool printerReady = false;
     bool closingWithoutAsking = false;
+    bool helpOpened = false;
 };

@@ -1,6 +1,7 @@
 #include "app/print/ferry_print_out.h"
 
 #include "app/log_view/ferry_edit_file.h"
+#include "app/print/log_page.h"
 #include "app/print/printer_session.h"
 #include "widgets/dialog_units.h"
 
@@ -9,6 +10,9 @@
 #include <QPainter>
 
 namespace {
+
+// A printout lives only while its job runs.
+constexpr bool kJobRuns = true;
 
 // What a line takes on the page: the font's height and its external
 // leading, or 10 when the font has no usable metrics.
@@ -39,13 +43,13 @@ void ferryPrintOut::beginPrinting()
         return;
     preparePage();
     dc->save();
-    dc->setFont(view->pageFont(ferryEditFile::kMeasuringFontHeight));
+    dc->setFont(PageFont(*view, kMeasuringFontHeight));
     const int lineHeight = LineHeight(dc->fontMetrics());
     dc->restore();
     const int lines = MulDiv(logicalPage.height(), 1, lineHeight);
     // The view may grow as tall as its limit allows while printing, so that
     // bounds how many pages the log could need.
-    const int maxHeight = view->sizeLimit().height();
+    const int maxHeight = ViewSizeLimit(*view, kJobRuns).height();
     session.setup.nMinPage = 1;
     session.setup.nMaxPage = lines > 0 ? maxHeight / lines + 1 : 1;
     restorePage();
@@ -67,7 +71,7 @@ void ferryPrintOut::printPage(int page, QRect& rect)
     const int toPage = session.setup.nToPage;
     session.setup.nFromPage = page;
     session.setup.nToPage = page;
-    view->PrintLogPage(*dc, rect);
+    PrintLogPage(*view, *dc, rect, session.setup);
     session.setup.nFromPage = fromPage;
     session.setup.nToPage = toPage;
     rect = toDevice.mapRect(rect);
@@ -98,7 +102,7 @@ void ferryPrintOut::preparePage()
     dc->setWindow(0, 0, logicalPage.width(), logicalPage.height());
 
     view->setUpdatesEnabled(false);
-    view->resize((logicalPage + nonClient).boundedTo(view->sizeLimit()));
+    view->resize((logicalPage + nonClient).boundedTo(ViewSizeLimit(*view, kJobRuns)));
 }
 
 void ferryPrintOut::restorePage()

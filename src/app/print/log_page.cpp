@@ -1,7 +1,5 @@
-// The log view's part in printing: the font a page is set in, the size the
-// view may take while a job runs, and the drawing of one page.
+#include "app/print/log_page.h"
 
-#include "app/ferry_app.h"
 #include "app/log_view/ferry_edit_file.h"
 #include "app/print/printer_session.h"
 #include "widgets/dialog_units.h"
@@ -21,12 +19,6 @@ constexpr int kTabChars = 8;
 // A line of this many bytes or more does not fit the line buffer, and the
 // page's text ends before it.
 constexpr qsizetype kLineBufferSize = 255;
-
-bool PrintingNow()
-{
-    const ferryApp* app = ferryApp::instance();
-    return app != nullptr && app->printingCount > 0;
-}
 
 // Tabs stop at every eighth average character width counted from the
 // page's left edge, not from where the text starts.
@@ -51,12 +43,12 @@ void DrawTabbedText(QPainter& dc, int x, int y, const QString& line)
 
 } // namespace
 
-QFont ferryEditFile::pageFont(int arialHeight) const
+QFont PageFont(const QWidget& view, int arialHeight)
 {
-    if (testAttribute(Qt::WA_SetFont)) {
+    if (view.testAttribute(Qt::WA_SetFont)) {
         // The page's units are screen pixels, so the view's font keeps the
         // size it has on the screen.
-        QFont own = font();
+        QFont own = view.font();
         own.setPixelSize(QFontInfo(own).pixelSize());
         return own;
     }
@@ -67,24 +59,22 @@ QFont ferryEditFile::pageFont(int arialHeight) const
     return arial;
 }
 
-QSize ferryEditFile::sizeLimit() const
+QSize ViewSizeLimit(const QWidget& view, bool printing)
 {
-    if (PrintingNow())
+    if (printing)
         return QSize(kPrintingSizeLimit, kPrintingSizeLimit);
-    const QScreen* where = screen();
+    const QScreen* where = view.screen();
     return where != nullptr ? where->size() : QSize(kPrintingSizeLimit, kPrintingSizeLimit);
 }
 
-void ferryEditFile::PrintLogPage(QPainter& dc, const QRect& rect)
+void PrintLogPage(ferryEditFile& view, QPainter& dc, const QRect& rect, PrintSetupData& setup)
 {
-    ferryApp* app = ferryApp::instance();
-    if (!PrintingNow() || !app->printerSession || rect.width() <= 0 || rect.height() <= 0)
+    if (rect.width() <= 0 || rect.height() <= 0)
         return;
-    PrintSetupData& setup = app->printerSession->setup;
     const int pageHeight = rect.height();
 
     dc.save();
-    dc.setFont(pageFont(kPageFontHeight));
+    dc.setFont(PageFont(view, kPageFontHeight));
     const QFontMetrics metrics = dc.fontMetrics();
     int lineHeight = metrics.height() + metrics.leading();
     int charWidth = metrics.averageCharWidth() + metrics.leading();
@@ -101,8 +91,9 @@ void ferryEditFile::PrintLogPage(QPainter& dc, const QRect& rect)
 
     // Lines appended since the last page count too, so the page range
     // follows the log while the job runs.
-    flushPendingEntries();
-    const int lineCount = document()->blockCount();
+    view.flushPendingEntries();
+    const QTextDocument& log = *view.document();
+    const int lineCount = log.blockCount();
     setup.nMinPage = 1;
     setup.nMaxPage = lineCount / lines + 1;
 
@@ -111,7 +102,7 @@ void ferryEditFile::PrintLogPage(QPainter& dc, const QRect& rect)
     for (int page = first; page <= last; ++page) {
         int row = kMarginRows;
         for (int j = 0; j < lines; ++j) {
-            const QTextBlock block = document()->findBlockByNumber((page - 1) * lines + j);
+            const QTextBlock block = log.findBlockByNumber((page - 1) * lines + j);
             const QString line = block.isValid() ? block.text() : QString();
             if (line.toUtf8().size() >= kLineBufferSize)
                 break;

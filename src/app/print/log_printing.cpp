@@ -1,12 +1,9 @@
-// The application object's printer: made for the system's default printer
-// when first needed, replaced when the default printer changes, and used
-// by Print and Print Setup.
+#include "app/print/log_printing.h"
 
-#include "app/ferry_app.h"
 #include "app/log_view/ferry_edit_file.h"
 #include "app/print/ferry_print_out.h"
+#include "app/print/log_page.h"
 #include "app/print/print_job.h"
-#include "app/print/printer_session.h"
 
 #include <QPageSetupDialog>
 #include <QPrinterInfo>
@@ -34,7 +31,7 @@ private:
 
 } // namespace
 
-PrinterSession& ferryApp::ensurePrinter()
+PrinterSession& LogPrinting::ensurePrinter()
 {
     if (!printerSession)
         printerSession = PrinterSession::ForDefaultPrinter();
@@ -47,29 +44,39 @@ PrinterSession& ferryApp::ensurePrinter()
 // at whenever the printer commands are judged or used. Only a different
 // default replaces the printer object, since that drops the choices made
 // in Print Setup.
-void ferryApp::updatePrinter()
+void LogPrinting::updatePrinter()
 {
-    if (!printerSession || printingCount > 0)
+    if (!printerSession || jobsRunning > 0)
         return;
     if (!printerSession->isForDefault(QPrinterInfo::defaultPrinterName()))
         printerSession = PrinterSession::ForDefaultPrinter();
 }
 
-bool ferryApp::printerAvailable()
+bool LogPrinting::printerAvailable()
 {
     return ensurePrinter().error() == 0;
 }
 
-int ferryApp::printLog(ferryEditFile* view, QWidget* parent, bool prompt)
+int LogPrinting::printLog(ferryEditFile* view, QWidget* parent, bool prompt)
 {
     PrinterSession& printer = ensurePrinter();
     ferryPrintOut printout(tr("TFTP Daemon Log"), printer, view);
-    PrintingCounted counted(printingCount);
+    PrintingCounted counted(jobsRunning);
     return RunPrintJob(parent, printout, prompt);
 }
 
-void ferryApp::printSetup(QWidget* owner)
+void LogPrinting::printSetup(QWidget* owner)
 {
     QPageSetupDialog dialog(&ensurePrinter().printer(), owner);
     dialog.exec();
+}
+
+void LogPrinting::usePrinter(std::unique_ptr<PrinterSession> printer)
+{
+    printerSession = std::move(printer);
+}
+
+QSize LogPrinting::viewSizeLimit(const QWidget& view) const
+{
+    return ViewSizeLimit(view, jobsRunning > 0);
 }

@@ -1,6 +1,6 @@
 #include "app/print/print_job.h"
 
-#include "app/ferry_app.h"
+#include "app/common/window_error.h"
 #include "app/print/ferry_print_out.h"
 #include "app/print/print_error_report.h"
 #include "app/print/printer_session.h"

@@ -2,8 +2,11 @@
 
 #include "app/common/message_box.h"
 #include "log/activity_log.h"
+#include "platform/qt/event_loop_hosts.h"
 #include "platform/sockets.h"
+#include "platform/timers.h"
 #include "service/server_socket.h"
+#include "service/session_table.h"
 
 #include <QString>
 
@@ -19,8 +22,7 @@ void ShowStartupFailure(QWidget* owner, int errorNumber)
                    BoxIcon::Stop, BoxButtons::Ok);
 }
 
-} // namespace
-
+// 0 when the server is listening; 1 after a failure was shown.
 int StartTftpService(QWidget* owner)
 {
     int error = WSAStartup(kWantedVersion, &wsaData);
@@ -46,4 +48,49 @@ int StartTftpService(QWidget* owner)
         return 1;
     }
     return 0;
+}
+
+} // namespace
+
+TftpServer::TftpServer()
+    : socketNotifyHost(MakeSocketNotifyHost(
+          [](SOCKET s) { OnSocketNotify(static_cast<std::uintptr_t>(s), FD_READ); }))
+    , timerHost(MakeTimerHost())
+{
+}
+
+TftpServer::~TftpServer()
+{
+    stop();
+}
+
+int TftpServer::start(QWidget* boxOwner)
+{
+    // The sessions arm their timers, and the socket is watched, from the
+    // first datagram on.
+    installHosts(true);
+    if (StartTftpService(boxOwner) != 0) {
+        installHosts(false);
+        return 1;
+    }
+    serving = true;
+    return 0;
+}
+
+void TftpServer::stop()
+{
+    if (!serving)
+        return;
+    serving = false;
+    // Peers are not told; files being written stay as far as they got.
+    // Closing the sockets also stops watching them, so the hosts go last.
+    DestroyAllSessions();
+    WSACleanup();
+    installHosts(false);
+}
+
+void TftpServer::installHosts(bool on)
+{
+    SetSocketNotifyHost(on ? socketNotifyHost.get() : nullptr);
+    SetTimerHost(on ? timerHost.get() : nullptr);
 }

@@ -1,12 +1,12 @@
 #include "settings/qt/ferry_options_dlg.h"
 
+#include "settings/server_settings.h"
+#include "settings/settings_store.h"
 #include "widgets/dialog_panel.h"
 #include "widgets/dialog_units.h"
 #include "widgets/glyph_button.h"
 #include "widgets/help_request.h"
 #include "widgets/manual_check_box.h"
-#include "settings/server_settings.h"
-#include "settings/settings_store.h"
 
 #include <QByteArray>
 #include <QCheckBox>

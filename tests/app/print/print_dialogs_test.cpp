@@ -2,12 +2,12 @@
 // printer on the machine: the print dialog, the "Printing" box and its
 // Cancel button, the error reports, and Print Setup.
 
-#include "app/main_window/command_ids.h"
 #include "app/ferry_app.h"
 #include "app/log_view/ferry_edit_file.h"
+#include "app/main_window/command_ids.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "app/print/print_error_report.h"
 #include "app/print/printer_session.h"
-#include "app/main_window/sdi_dec_frame.h"
 #include "print_test_support.h"
 
 #include <QAbstractButton>
@@ -105,8 +105,8 @@ void PrintDialogsTest::withoutDefaultPrinterPrintAndSetupAreDisabled()
     QVERIFY(!f.frame()->action(command::kPrint)->isEnabled());
     QVERIFY(!f.frame()->action(command::kPrintSetup)->isEnabled());
     // The enabling check made the printer object, which records the lack.
-    QVERIFY(ferryApp::instance()->printerSession);
-    QCOMPARE(ferryApp::instance()->printerSession->error(), PrinterSession::kNoDefaultPrinter);
+    QVERIFY(App().printing().printer());
+    QCOMPARE(App().printing().printer()->error(), PrinterSession::kNoDefaultPrinter);
 }
 
 void PrintDialogsTest::printDialogOffersPrinterAndCopiesOnly()
@@ -165,7 +165,7 @@ void PrintDialogsTest::printingBoxNamesPageTitleAndPrinter()
         frameDisabled = !f.frame()->isEnabled() && box->isEnabled();
     });
     watch.start(0);
-    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame(), false), 1);
+    QCOMPARE(App().printing().printLog(f.view(), f.frame(), false), 1);
     watch.stop();
 
     const int pages = PdfPageCount(pdf);
@@ -205,7 +205,7 @@ void PrintDialogsTest::cancelStopsTheJobAndSaysSo()
     });
     watch.start(0);
     DialogAnswerer answerer(PrintToFile(pdf));
-    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame(), false), -2);
+    QCOMPARE(App().printing().printLog(f.view(), f.frame(), false), -2);
     watch.stop();
     QVERIFY(greyedAfterClick);
     QCOMPARE(answerer.titles, QStringList{QStringLiteral("Print Error")});
@@ -213,7 +213,7 @@ void PrintDialogsTest::cancelStopsTheJobAndSaysSo()
              QStringList{QStringLiteral("'TFTP Daemon Log' not printed. Printing canceled.")});
     QVERIFY(!QFile::exists(pdf));
     QVERIFY(f.frame()->isEnabled());
-    QCOMPARE(ferryApp::instance()->printingCount, 0);
+    QCOMPARE(App().printing().printingCount(), 0);
 
     // Esc in the box is its Cancel button.
     QTimer escape;
@@ -223,7 +223,7 @@ void PrintDialogsTest::cancelStopsTheJobAndSaysSo()
             QTest::keyClick(box, Qt::Key_Escape);
     });
     escape.start(0);
-    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame(), false), -2);
+    QCOMPARE(App().printing().printLog(f.view(), f.frame(), false), -2);
     QCOMPARE(answerer.texts.size(), 2);
 }
 
@@ -257,7 +257,7 @@ void PrintDialogsTest::deviceThatCannotOpenIsReportedAsPrinterError()
     QTRY_COMPARE_WITH_TIMEOUT(answerer.titles.size(), 2, 20000);
     QCOMPARE(answerer.titles.at(1), QStringLiteral("ObjectWindows Exception"));
     QCOMPARE(answerer.texts, QStringList{QStringLiteral("Printer error\nOK to resume?")});
-    QCOMPARE(ferryApp::instance()->printingCount, 0);
+    QCOMPARE(App().printing().printingCount(), 0);
     QVERIFY(f.frame()->isEnabled());
     QCOMPARE(PrintingBox(), nullptr);
 }
@@ -268,7 +268,7 @@ void PrintDialogsTest::printSetupChoicesApplyToLaterPrints()
     f.append(ManyLines(3));
     const QString pdf = dir.filePath(QStringLiteral("landscape.pdf"));
     UsePdfPrinter(pdf);
-    PrinterSession* printer = ferryApp::instance()->printerSession.get();
+    PrinterSession* printer = App().printing().printer();
     DialogAnswerer answerer([](QWidget* w) {
         auto* dialog = qobject_cast<QPageSetupDialog*>(w);
         if (dialog == nullptr)
@@ -281,8 +281,8 @@ void PrintDialogsTest::printSetupChoicesApplyToLaterPrints()
     QCOMPARE(answerer.titles.size(), 1);
     // Still no default printer: the same printer object, with its choices.
     f.frame()->updateCommands();
-    QCOMPARE(ferryApp::instance()->printerSession.get(), printer);
-    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame(), false), 1);
+    QCOMPARE(App().printing().printer(), printer);
+    QCOMPARE(App().printing().printLog(f.view(), f.frame(), false), 1);
     QProcess info;
     info.start(QStringLiteral("pdfinfo"), {pdf});
     info.waitForFinished(60000);

@@ -5,6 +5,8 @@
 // watcher that answers modal dialogs, and readers of PDF files through
 // poppler's command-line tools.
 
+#include "app_test_support.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>

@@ -4,10 +4,10 @@
 // topic instead of running; Escape; and the help keys left alone inside
 // modal dialogs and open menus.
 
-#include "app/main_window/command_ids.h"
 #include "app/help/context_help_cursor.h"
-#include "app/log_view/ferry_edit_file.h"
 #include "app/help/help_viewer.h"
+#include "app/log_view/ferry_edit_file.h"
+#include "app/main_window/command_ids.h"
 #include "app/main_window/sdi_dec_frame.h"
 #include "help_test_support.h"
 
@@ -80,7 +80,6 @@ private slots:
     void init()
     {
         win_help_testing::SetHelpDirectory({});
-        app.helpOpened = false;
         frame = OpenMainWindow(app);
         QVERIFY(frame != nullptr);
         win_help_testing::ResetCalls();
@@ -91,7 +90,7 @@ private slots:
         if (app.mainWindow() != nullptr)
             QVERIFY(CloseMainWindow(app));
         DestroyHelpViewer();
-        QVERIFY(!app.contextHelpMode);
+        QVERIFY(!app.contextHelp().inHelpMode());
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
@@ -109,7 +108,7 @@ private slots:
         QFETCH(QString, page);
         ChooseFromMenu(frame, command);
         QCOMPARE(ShownPage(), page);
-        QVERIFY(app.helpOpened);
+        QVERIFY(frame->applicationHelpOpen());
         QVERIFY(CloseMainWindow(app));
         const auto quits = HelpCalls(kHelpQuit);
         QCOMPARE(quits.size(), size_t(1));
@@ -123,7 +122,7 @@ private slots:
         frame->logView()->setFocus();
         PressKey(frame, Qt::Key_F1);
         QCOMPARE(ShownPage(), QStringLiteral("index.html"));
-        QVERIFY(!app.helpOpened);
+        QVERIFY(!frame->applicationHelpOpen());
         QVERIFY(CloseMainWindow(app));
         QVERIFY(HelpCalls(kHelpQuit).empty());
         QVERIFY(win_help_testing::Viewer() != nullptr);
@@ -132,10 +131,10 @@ private slots:
     void aFailedHelpCommandClearsTheFlag()
     {
         ChooseFromMenu(frame, command::kHelpContents);
-        QVERIFY(app.helpOpened);
+        QVERIFY(frame->applicationHelpOpen());
         win_help_testing::SetHelpDirectory(emptyFolder.path());
         ChooseFromMenu(frame, command::kHelpUsing);
-        QVERIFY(!app.helpOpened);
+        QVERIFY(!frame->applicationHelpOpen());
         QVERIFY(win_help_testing::Viewer()->complaint().startsWith(
             QStringLiteral("Cannot find the help file ferry.hlp.")));
         QVERIFY(CloseMainWindow(app));
@@ -145,7 +144,7 @@ private slots:
     void shiftF1ThenOptionsShowsItsTopicInsteadOfTheDialog()
     {
         PressKey(frame, Qt::Key_F1, Qt::ShiftModifier);
-        QVERIFY(app.contextHelpMode);
+        QVERIFY(app.contextHelp().inHelpMode());
         QVERIFY(ShowsHelpCursor());
         QCOMPARE(QApplication::overrideCursor()->hotSpot(), QPoint(0, 0));
         QCOMPARE(QApplication::overrideCursor()->bitmap().size(), QSize(32, 32));
@@ -163,7 +162,7 @@ private slots:
         QCOMPARE(topics.front().owner, static_cast<QWidget*>(frame));
         QVERIFY(watcher.seen.isEmpty());
         // One request ends the mode; the next Options opens the dialog.
-        QVERIFY(!app.contextHelpMode);
+        QVERIFY(!app.contextHelp().inHelpMode());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         ChooseFromMenu(frame, command::kOptions);
         QTRY_COMPARE(watcher.seen, QStringList{QStringLiteral("ferryOptionsDlg")});
@@ -197,7 +196,7 @@ private slots:
         PressKey(frame, Qt::Key_F1, Qt::ShiftModifier);
         QVERIFY(ShowsHelpCursor());
         PressKey(frame, Qt::Key_Escape);
-        QVERIFY(!app.contextHelpMode);
+        QVERIFY(!app.contextHelp().inHelpMode());
         QVERIFY(QApplication::overrideCursor() == nullptr);
         QCOMPARE(frame->cursor().shape(), Qt::ArrowCursor);
         ModalWatcher watcher;
@@ -214,7 +213,7 @@ private slots:
         ModalWatcher watcher([this](QWidget* dialog) {
             QTest::keyClick(dialog, Qt::Key_F1);
             QTest::keyClick(dialog, Qt::Key_F1, Qt::ShiftModifier);
-            QVERIFY(!app.contextHelpMode);
+            QVERIFY(!app.contextHelp().inHelpMode());
             RejectLater(dialog);
         });
         frame->action(command::kOptions)->trigger();
@@ -237,7 +236,7 @@ private slots:
         QCOMPARE(ShownPage(), QStringLiteral("index.html"));
         QCOMPARE(win_help_testing::Calls().back().owner, dialogSeen);
         // Not the application's help: nothing to quit at close.
-        QVERIFY(!app.helpOpened);
+        QVERIFY(!frame->applicationHelpOpen());
     }
 
     void helpKeysAreLeftToAnOpenMenu()
@@ -248,7 +247,7 @@ private slots:
         QTRY_VERIFY(menu->isVisible());
         QTest::keyClick(menu, Qt::Key_F1, Qt::ShiftModifier);
         QTest::keyClick(menu, Qt::Key_F1);
-        QVERIFY(!app.contextHelpMode);
+        QVERIFY(!app.contextHelp().inHelpMode());
         QVERIFY(win_help_testing::Calls().empty());
         QTest::keyClick(menu, Qt::Key_Escape);
         QTRY_VERIFY(!menu->isVisible());

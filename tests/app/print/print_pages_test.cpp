@@ -72,7 +72,7 @@ private:
     {
         pdf = dir.filePath(QStringLiteral("log-%1.pdf").arg(++jobs));
         UsePdfPrinter(pdf);
-        return ferryApp::instance()->printLog(f.view(), f.frame(), false);
+        return App().printing().printLog(f.view(), f.frame(), false);
     }
 
     // How many log lines a page holds, found by printing more than fit.
@@ -105,7 +105,7 @@ void PrintPagesTest::emptyLogPrintsOneBlankPage()
     QCOMPARE(print(f), 1);
     QCOMPARE(PdfPageCount(pdf), 1);
     QCOMPARE(PdfPageLines(pdf, 1), QStringList());
-    QCOMPARE(ferryApp::instance()->printingCount, 0);
+    QCOMPARE(App().printing().printingCount(), 0);
 }
 
 void PrintPagesTest::pagesHoldConsecutiveLinesBetweenMargins()
@@ -235,8 +235,8 @@ void PrintPagesTest::linesAppendedDuringTheJobAddPages()
     bool appended = false;
     QTimer arrival;
     connect(&arrival, &QTimer::timeout, this, [&] {
-        if (!appended && ferryApp::instance()->printingCount > 0 &&
-            ferryApp::instance()->printerSession->setup.nMaxPage == 2) {
+        if (!appended && App().printing().printingCount() > 0 &&
+            App().printing().printer()->setup.nMaxPage == 2) {
             appended = true;
             f.append("\r\n" + NumberedLines(2 * perPage, perPage + 1));
         }
@@ -258,7 +258,7 @@ void PrintPagesTest::viewTakesThePageSizeOnlyWhilePrinting()
     ferryEditFile* view = f.view();
     const QSize before = view->size();
     const QSize screen = view->screen()->size();
-    QCOMPARE(view->sizeLimit(), screen);
+    QCOMPARE(App().printing().viewSizeLimit(*view), screen);
 
     QList<QSize> sizes;
     QSize limitWhilePrinting;
@@ -278,7 +278,7 @@ void PrintPagesTest::viewTakesThePageSizeOnlyWhilePrinting()
 
     watch.onResize = [&] {
         sizes << view->size();
-        limitWhilePrinting = view->sizeLimit();
+        limitWhilePrinting = App().printing().viewSizeLimit(*view);
     };
     view->installEventFilter(&watch);
     print(f);
@@ -300,7 +300,7 @@ void PrintPagesTest::viewTakesThePageSizeOnlyWhilePrinting()
     QVERIFY2(pageSized, qPrintable(seen));
     QVERIFY(971 > screen.height());
     QCOMPARE(view->size(), before);
-    QCOMPARE(view->sizeLimit(), screen);
+    QCOMPARE(App().printing().viewSizeLimit(*view), screen);
     QVERIFY(view->updatesEnabled());
 }
 

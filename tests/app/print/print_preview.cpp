@@ -60,7 +60,7 @@ int main(int argc, char** argv)
         });
         shot.start(0);
     }
-    const int result = app.printLog(f.view(), f.frame(), false);
+    const int result = app.printing().printLog(f.view(), f.frame(), false);
     std::printf("result %d\n", result);
     return result == 1 ? 0 : 1;
 }

@@ -2,8 +2,8 @@
 
 #include "app/ferry_app.h"
 #include "app/log_view/ferry_edit_file.h"
-#include "app/print/printer_session.h"
 #include "app/main_window/sdi_dec_frame.h"
+#include "app/print/printer_session.h"
 #include "platform/sockets.h"
 
 #include <QApplication>
@@ -18,22 +18,22 @@
 PrintFrame::PrintFrame()
 {
     sockets_testing::SetTftpPortOverride(0);
-    ferryApp::instance()->createMainWindow();
+    App().createMainWindow();
     frame()->show();
     view()->clearAll();
 }
 
 PrintFrame::~PrintFrame()
 {
-    ferryApp::instance()->shutDownServer();
-    delete ferryApp::instance()->mainWindow();
+    App().server().stop();
+    delete App().mainWindow();
     sockets_testing::SetTftpPortOverride(-1);
-    ferryApp::instance()->printerSession.reset();
+    App().printing().usePrinter(nullptr);
 }
 
 SDIDecFrame* PrintFrame::frame() const
 {
-    return ferryApp::instance()->mainWindow();
+    return App().mainWindow();
 }
 
 ferryEditFile* PrintFrame::view() const
@@ -55,7 +55,7 @@ void UsePdfPrinter(const QString& path)
     session->printer().setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
                                                  QMarginsF(20, 20, 20, 20),
                                                  QPageLayout::Millimeter));
-    ferryApp::instance()->printerSession = std::move(session);
+    App().printing().usePrinter(std::move(session));
 }
 
 DialogAnswerer::DialogAnswerer(std::function<void(QWidget*)> action)

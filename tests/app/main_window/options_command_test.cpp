@@ -3,15 +3,15 @@
 // modally over the main window with those settings, and the dialog's Help
 // leaves the application's own help flag alone.
 
-#include "app/main_window/command_ids.h"
 #include "app/ferry_app.h"
+#include "app/main_window/command_ids.h"
 #include "app/main_window/sdi_dec_frame.h"
 #include "platform/sockets.h"
-#include "widgets/dialog_units.h"
 #include "settings/qt/ferry_options_dlg.h"
-#include "widgets/help_request.h"
+#include "settings/qt/settings_sandbox.h"
 #include "settings/server_settings.h"
-#include "settings_sandbox.h"
+#include "widgets/dialog_units.h"
+#include "widgets/help_request.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -108,7 +108,7 @@ private slots:
         const DialogUnits units(DialogFont());
         QCOMPARE(offset,
                  QPoint(units.ToPixelsX(23), frame->menuBar()->height() + units.ToPixelsY(19)));
-        QVERIFY(app.serverRunning());
+        QVERIFY(app.server().running());
     }
 
     void dialogHelpLeavesTheApplicationHelpFlagAlone_data()
@@ -121,7 +121,10 @@ private slots:
     void dialogHelpLeavesTheApplicationHelpFlagAlone()
     {
         QFETCH(bool, helpOpened);
-        app.helpOpened = helpOpened;
+        SDIDecFrame* frame = app.mainWindow();
+        if (helpOpened)
+            frame->action(command::kHelpContents)->trigger();
+        QCOMPARE(frame->applicationHelpOpen(), helpOpened);
         QWidget* owner = nullptr;
         int calls = 0;
         SetDialogHelpEngine([&](QWidget* w, const char*, unsigned, unsigned long) {
@@ -140,10 +143,10 @@ private slots:
         QCOMPARE(calls, 1);
         QCOMPARE(owner, dialogSeen);
         QVERIFY(owner != app.mainWindow());
-        QCOMPARE(app.helpOpened, helpOpened);
+        QCOMPARE(frame->applicationHelpOpen(), helpOpened);
     }
 
-    void cleanupTestCase() { app.shutDownServer(); }
+    void cleanupTestCase() { app.server().stop(); }
 };
 
 int main(int argc, char** argv)

@@ -2,11 +2,11 @@
 // PDF queues, started and stopped by this test. Jobs come out as PDF files
 // in the submitting user's ~/PDF.
 
-#include "app/main_window/command_ids.h"
 #include "app/ferry_app.h"
 #include "app/log_view/ferry_edit_file.h"
-#include "app/print/printer_session.h"
+#include "app/main_window/command_ids.h"
 #include "app/main_window/sdi_dec_frame.h"
+#include "app/print/printer_session.h"
 #include "print_test_support.h"
 
 #include <QAction>
@@ -205,7 +205,7 @@ void PrintCupsTest::printsTheLogOnTheDefaultQueueThroughThePrintDialog()
     f.frame()->updateCommands();
     QVERIFY(f.frame()->action(command::kPrint)->isEnabled());
     QVERIFY(f.frame()->action(command::kPrintSetup)->isEnabled());
-    QCOMPARE(ferryApp::instance()->printerSession->deviceName(), QStringLiteral("ferry-first"));
+    QCOMPARE(App().printing().printer()->deviceName(), QStringLiteral("ferry-first"));
 
     QByteArray text;
     for (int i = 1; i <= 150; ++i)
@@ -227,13 +227,13 @@ void PrintCupsTest::printsTheLogOnTheDefaultQueueThroughThePrintDialog()
                 deviceLine = box->findChild<QLabel*>(QStringLiteral("deviceLine"))->text();
     });
     watch.start(0);
-    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame()), 1);
+    QCOMPARE(App().printing().printLog(f.view(), f.frame()), 1);
     watch.stop();
     QCOMPARE(answerer.titles.size(), 1);
     // A queue with no location set is one of this machine.
     QCOMPARE(deviceLine, QStringLiteral("ferry-first on %1").arg(QSysInfo::machineHostName()));
     QCOMPARE(chosenPrinter, QStringLiteral("ferry-first"));
-    const int pages = ferryApp::instance()->printerSession->setup.nMaxPage;
+    const int pages = App().printing().printer()->setup.nMaxPage;
     QVERIFY(pages >= 2);
 
     // The queue turns the job into a file; wait until it is complete.
@@ -271,22 +271,21 @@ void PrintCupsTest::sameDefaultKeepsPrintSetupChoicesAnotherReplacesThem()
         QCOMPARE(answerer.titles.size(), 1);
     }
     auto orientation = [] {
-        return ferryApp::instance()->printerSession->printer().pageLayout().orientation();
+        return App().printing().printer()->printer().pageLayout().orientation();
     };
     QCOMPARE(orientation(), QPageLayout::Landscape);
 
     // Setting the same default again is no change.
     QVERIFY(makeDefault(QStringLiteral("ferry-first")));
     f.frame()->updateCommands();
-    QCOMPARE(ferryApp::instance()->printerSession->deviceName(), QStringLiteral("ferry-first"));
+    QCOMPARE(App().printing().printer()->deviceName(), QStringLiteral("ferry-first"));
     QCOMPARE(orientation(), QPageLayout::Landscape);
 
     // Another default printer brings a new printer object without them.
     QVERIFY(makeDefault(QStringLiteral("ferry-second")));
     f.frame()->updateCommands();
-    QCOMPARE(ferryApp::instance()->printerSession->deviceName(), QStringLiteral("ferry-second"));
-    QCOMPARE(ferryApp::instance()->printerSession->printer().printerName(),
-             QStringLiteral("ferry-second"));
+    QCOMPARE(App().printing().printer()->deviceName(), QStringLiteral("ferry-second"));
+    QCOMPARE(App().printing().printer()->printer().printerName(), QStringLiteral("ferry-second"));
     QCOMPARE(orientation(), QPageLayout::Portrait);
     QVERIFY(f.frame()->action(command::kPrint)->isEnabled());
 }
@@ -301,7 +300,7 @@ void PrintCupsTest::withoutAnyPrinterTheCommandsAreDisabled()
     f.frame()->updateCommands();
     QVERIFY(!f.frame()->action(command::kPrint)->isEnabled());
     QVERIFY(!f.frame()->action(command::kPrintSetup)->isEnabled());
-    QCOMPARE(ferryApp::instance()->printerSession->error(), PrinterSession::kNoDefaultPrinter);
+    QCOMPARE(App().printing().printer()->error(), PrinterSession::kNoDefaultPrinter);
 
     // A printer that arrives later is noticed the next time the commands
     // are looked at.

@@ -2,8 +2,8 @@
 // Save, Save As and Clear All leave on disk and in the view, the title, the
 // question at close, and the hints in the status bar.
 
-#include "app/main_window/command_ids.h"
 #include "app/log_view/ferry_edit_file.h"
+#include "app/main_window/command_ids.h"
 #include "app/main_window/sdi_dec_frame.h"
 #include "app_test_support.h"
 #include "log/activity_log.h"
@@ -241,7 +241,7 @@ private slots:
                                            "Do you want to save the changes?"});
         QCOMPARE(answer.captions, QStringList{"  TFTP Daemon  "});
         QCOMPARE(FileContent(dir.file("ferry.log")), QByteArray());
-        QVERIFY(!ferryApp::instance()->serverRunning());
+        QVERIFY(!App().server().running());
     }
 
     void closingWithNoWritesNothingAndReleasesTheServer()
@@ -252,7 +252,7 @@ private slots:
         QVERIFY(started.close());
         QCOMPARE(answer.seen, 1);
         QVERIFY(!QFile::exists(dir.file("ferry.log")));
-        QVERIFY(!ferryApp::instance()->serverRunning());
+        QVERIFY(!App().server().running());
     }
 
     void closingWithCancelKeepsWindowAndServer()
@@ -264,7 +264,7 @@ private slots:
             QVERIFY(!started.close());
             QCOMPARE(answer.seen, 1);
         }
-        QVERIFY(ferryApp::instance()->serverRunning());
+        QVERIFY(App().server().running());
         QVERIFY(!QFile::exists(dir.file("ferry.log")));
         UdpPeer peer;
         peer.send(ReadRequest("still-serving.bin"));
