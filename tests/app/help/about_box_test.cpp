@@ -3,10 +3,10 @@
 // Escape close it, and the picture panel draws its raised frame and the
 // picture pixel for pixel, whatever its focus or pressed state.
 
-#include "app/main_window/command_ids.h"
 #include "app/help/ferry_about_dlg.h"
-#include "app/main_window/sdi_dec_frame.h"
 #include "app/help/t_drawable_button.h"
+#include "app/main_window/command_ids.h"
+#include "app/main_window/sdi_dec_frame.h"
 #include "help_test_support.h"
 #include "widgets/dialog_panel.h"
 #include "widgets/dialog_units.h"

@@ -1,7 +1,7 @@
 #include "help_test_support.h"
 
-#include "app/help/help_viewer.h"
 #include "app/common/message_box.h"
+#include "app/help/help_viewer.h"
 #include "app/main_window/sdi_dec_frame.h"
 #include "platform/sockets.h"
 #include "settings/server_settings.h"

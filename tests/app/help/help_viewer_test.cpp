@@ -3,9 +3,9 @@
 // viewer and report success; quit closes it; missing pages return 0 and the
 // viewer complains instead; and the pages link only to pages that exist.
 
-#include "app/main_window/command_ids.h"
 #include "app/help/help_viewer.h"
 #include "app/help/resource_paths.h"
+#include "app/main_window/command_ids.h"
 #include "help_test_support.h"
 
 #include <QDialog>

@@ -1,9 +1,9 @@
 // Find and Next over the log view: whole words, case, both directions, no
 // wrapping, the message when nothing is found, and the Find dialog itself.
 
-#include "app/main_window/command_ids.h"
 #include "app/log_view/ferry_edit_file.h"
 #include "app/log_view/ferry_find_dlg.h"
+#include "app/main_window/command_ids.h"
 #include "app/main_window/sdi_dec_frame.h"
 #include "app_test_support.h"
 #include "log/log_view.h"

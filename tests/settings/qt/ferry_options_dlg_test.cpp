@@ -2,12 +2,12 @@
 // opens, what each click does, and what OK and Cancel leave in
 // ServerSettings and in ferry.ini.
 
-#include "widgets/dialog_units.h"
 #include "settings/qt/ferry_options_dlg.h"
-#include "widgets/glyph_button.h"
-#include "widgets/help_request.h"
 #include "settings/server_settings.h"
 #include "settings_sandbox.h"
+#include "widgets/dialog_units.h"
+#include "widgets/glyph_button.h"
+#include "widgets/help_request.h"
 
 #include <QCheckBox>
 #include <QLabel>
