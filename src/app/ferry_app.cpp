@@ -13,7 +13,7 @@
 #include "platform/qt/event_loop_hosts.h"
 #include "platform/string_table.h"
 #include "service/server_socket.h"
-#include "service/session_table.h"
+#include "service/service_lifetime.h"
 #include "settings/qt/help_request.h"
 #include "settings/settings_store.h"
 
@@ -115,8 +115,7 @@ void ferryApp::shutDownServer()
     serverUp = false;
     // Peers are not told; files being written stay as far as they got.
     // Closing the sockets also stops watching them.
-    DestroyAllSessions();
-    WSACleanup();
+    StopService();
 }
 
 void ferryApp::terminate()

@@ -2,16 +2,11 @@
 
 #include "app/message_box.h"
 #include "log/activity_log.h"
-#include "platform/sockets.h"
-#include "service/server_socket.h"
+#include "service/service_lifetime.h"
 
 #include <QString>
 
 namespace {
-
-constexpr std::uint16_t kWantedVersion = 0x0101; // 1.1
-// The generic text for this number stands for "sockets service too old".
-constexpr int kVersionTooOld = 200;
 
 void ShowStartupFailure(QWidget* owner, int errorNumber)
 {
@@ -23,27 +18,24 @@ void ShowStartupFailure(QWidget* owner, int errorNumber)
 
 int StartTftpService(QWidget* owner)
 {
-    int error = WSAStartup(kWantedVersion, &wsaData);
-    if (error != 0) {
+    ServiceStart start = StartService();
+    switch (start.failure) {
+    case StartFailure::None:
+        return 0;
+    case StartFailure::SocketsService:
         // The service never started, so there is nothing to clean up.
         MessageBeep(kBeepStop);
-        ShowStartupFailure(owner, error);
+        ShowStartupFailure(owner, start.errorNumber);
         return 1;
-    }
-    unsigned major = wsaData.wVersion & 0xFFu;
-    unsigned minor = wsaData.wVersion >> 8;
-    if (major < 1 || (major == 1 && minor < 1)) {
+    case StartFailure::SocketsVersion:
         MessageBeep(kBeepDefault);
-        ShowStartupFailure(owner, kVersionTooOld);
-        WSACleanup();
+        ShowStartupFailure(owner, start.errorNumber);
+        StopService();
+        return 1;
+    case StartFailure::ServerSocketOpen:
+        ShowStartupFailure(owner, start.errorNumber);
+        StopService();
         return 1;
     }
-    if (OpenServerSocket() != 0) {
-        // Read before the box: nothing shown may disturb the error.
-        error = WSAGetLastError();
-        ShowStartupFailure(owner, error);
-        WSACleanup();
-        return 1;
-    }
-    return 0;
+    return 1;
 }

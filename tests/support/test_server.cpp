@@ -4,6 +4,7 @@
 #include "platform/clock.h"
 #include "platform/sockets.h"
 #include "service/server_socket.h"
+#include "service/service_lifetime.h"
 #include "service/session_table.h"
 #include "settings/server_settings.h"
 
@@ -20,16 +21,13 @@ TestServer::TestServer()
     SetTimerHost(&timers);
     clock_testing::SetFixedTime(kTestNow);
     sockets_testing::SetTftpPortOverride(0);
-    EXPECT_EQ(WSAStartup(0x0101, &wsaData), 0);
-    EXPECT_EQ(OpenServerSocket(), 0);
+    EXPECT_EQ(StartService().failure, StartFailure::None);
     port = ServerPort();
 }
 
 TestServer::~TestServer()
 {
-    DestroyAllSessions();
-    WSACleanup();
-    ServerSocket = INVALID_SOCKET;
+    StopService();
     SetTimerHost(nullptr);
     LogViewWindow = nullptr;
     clock_testing::UseRealTime();
