@@ -118,7 +118,7 @@ int main(int argc, char** argv)
     sockets_testing::SetTftpPortOverride(htons(static_cast<std::uint16_t>(std::atoi(argv[1]))));
     signal(SIGTERM, OnSignal);
     signal(SIGINT, OnSignal);
-    WSAStartup(0x0101, &wsaData);
+    sockets::WSAStartup(0x0101, &wsaData);
     if (OpenServerSocket() != 0)
         return 1;
     std::printf("port=%u\n", ServerPort());
@@ -128,10 +128,10 @@ int main(int argc, char** argv)
     while (stopping == 0) {
         int ready = ::poll(&p, 1, timers.MillisecondsToNext());
         if (ready == 1)
-            OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), FD_READ);
+            OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), sockets::FD_READ);
         timers.FireDue();
     }
     DestroyAllSessions();
-    WSACleanup();
+    sockets::WSACleanup();
     return 0;
 }

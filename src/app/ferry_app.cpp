@@ -39,8 +39,9 @@ QString LoadString(unsigned id, const char* fallback)
 ferryApp::ferryApp(int& argc, char** argv)
     : QApplication(argc, argv)
     , name(ApplicationName())
-    , socketNotifyHost(MakeSocketNotifyHost(
-          [](SOCKET s) { OnSocketNotify(static_cast<std::uintptr_t>(s), FD_READ); }))
+    , socketNotifyHost(MakeSocketNotifyHost([](sockets::SOCKET s) {
+        OnSocketNotify(static_cast<std::uintptr_t>(s), sockets::FD_READ);
+    }))
 {
     RegisterResources();
     setApplicationName(QStringLiteral("ferry"));
@@ -50,7 +51,7 @@ ferryApp::ferryApp(int& argc, char** argv)
     fileDialogData.filter = QStringLiteral("All Files (*.*)|*.*|");
     RaiseOpenFileLimit();
     SetGlibCallbackExceptionHandler(&ferryApp::reportCallbackException);
-    SetSocketNotifyHost(socketNotifyHost.get());
+    sockets::SetSocketNotifyHost(socketNotifyHost.get());
     LoadSettings();
     contextHelp = std::make_unique<ContextHelp>(*this);
     SetDialogHelpEngine(WinHelp);
@@ -60,7 +61,7 @@ ferryApp::~ferryApp()
 {
     shutDownServer();
     delete frame;
-    SetSocketNotifyHost(nullptr);
+    sockets::SetSocketNotifyHost(nullptr);
     SetDialogHelpEngine(nullptr);
     DestroyHelpViewer();
 }

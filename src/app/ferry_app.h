@@ -90,7 +90,7 @@ private:
     void reportCurrentException();
     bool reportException(const QString& text, bool fromWindowLayer);
 
-    std::unique_ptr<SocketNotifyHost> socketNotifyHost;
+    std::unique_ptr<sockets::SocketNotifyHost> socketNotifyHost;
     QPointer<SDIDecFrame> frame;
     std::unique_ptr<ContextHelp> contextHelp;
     bool serverUp = false;

@@ -10,10 +10,10 @@
 
 struct Session;
 
-extern SOCKET ServerSocket;
+extern sockets::SOCKET ServerSocket;
 extern unsigned char ReceiveBuffer[kMaxDatagram];
 // Filled by start-up's WSAStartup; the start-up line prints its version.
-extern WSADATA wsaData;
+extern sockets::WSADATA wsaData;
 
 // 0 when the socket is open, bound and armed; 1 on failure.
 int OpenServerSocket();

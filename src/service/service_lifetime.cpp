@@ -16,7 +16,7 @@ bool socketsStarted = false;
 
 ServiceStart StartService()
 {
-    int error = WSAStartup(kWantedVersion, &wsaData);
+    int error = sockets::WSAStartup(kWantedVersion, &wsaData);
     if (error != 0)
         return {StartFailure::SocketsService, error};
     socketsStarted = true;
@@ -27,7 +27,7 @@ ServiceStart StartService()
         return {StartFailure::SocketsVersion, kVersionTooOld};
     if (OpenServerSocket() != 0) {
         // Read at once: whatever the caller shows next may set another error.
-        return {StartFailure::ServerSocketOpen, WSAGetLastError()};
+        return {StartFailure::ServerSocketOpen, sockets::WSAGetLastError()};
     }
     return {};
 }
@@ -39,6 +39,6 @@ void StopService()
     socketsStarted = false;
     // Peers are not told; files being written stay as far as they got.
     DestroyAllSessions();
-    WSACleanup();
-    ServerSocket = INVALID_SOCKET;
+    sockets::WSACleanup();
+    ServerSocket = sockets::INVALID_SOCKET;
 }

@@ -35,14 +35,14 @@ public:
     {
         LogViewWindow = &log;
         sockets_testing::SetTftpPortOverride(0);
-        started = WSAStartup(0x0101, &wsaData) == 0 && OpenServerSocket() == 0;
+        started = sockets::WSAStartup(0x0101, &wsaData) == 0 && OpenServerSocket() == 0;
     }
 
     ~LoopbackService()
     {
         DestroyAllSessions();
-        WSACleanup();
-        ServerSocket = INVALID_SOCKET;
+        sockets::WSACleanup();
+        ServerSocket = sockets::INVALID_SOCKET;
         LogViewWindow = nullptr;
         sockets_testing::SetTftpPortOverride(-1);
     }

@@ -62,7 +62,7 @@ void PumpServer()
 {
     pollfd p{ServerSocket, POLLIN, 0};
     while (::poll(&p, 1, 0) == 1)
-        OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), FD_READ);
+        OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), sockets::FD_READ);
 }
 
 void SetUp()
@@ -90,7 +90,7 @@ void SetUp()
     SetTimerHost(&timers);
     clock_testing::SetFixedTime(1796521800);
     sockets_testing::SetTftpPortOverride(0);
-    WSAStartup(0x0101, &wsaData);
+    sockets::WSAStartup(0x0101, &wsaData);
     if (OpenServerSocket() != 0)
         std::abort();
 

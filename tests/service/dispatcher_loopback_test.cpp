@@ -176,10 +176,10 @@ TEST(ServerSocketSetUp, SecondServerOnTheSamePortFailsToBind)
 {
     TestServer first;
     sockets_testing::SetTftpPortOverride(htons(first.Port()));
-    SOCKET kept = ServerSocket;
+    sockets::SOCKET kept = ServerSocket;
     first.ClearLog();
     EXPECT_EQ(OpenServerSocket(), 1);
-    EXPECT_EQ(WSAGetLastError(), WSAEADDRINUSE);
+    EXPECT_EQ(sockets::WSAGetLastError(), sockets::WSAEADDRINUSE);
     EXPECT_EQ(first.Log(), "Windows Sockets error 10048: Couldn't bind socket.\r\n\r\n");
     ServerSocket = kept;
 }

@@ -35,7 +35,7 @@ protected:
 // number of its own cause, read before anything else could change it.
 TEST_F(ServiceLifetime, EachFailureCarriesItsOwnErrorNumber)
 {
-    sockets_testing::SetStartupResult(WSASYSNOTREADY, 0x0101);
+    sockets_testing::SetStartupResult(sockets::WSASYSNOTREADY, 0x0101);
     ServiceStart start = StartService();
     EXPECT_EQ(start.failure, StartFailure::SocketsService);
     EXPECT_EQ(start.errorNumber, 10091);

@@ -40,7 +40,7 @@ bool TestServer::Pump(int timeoutMs)
     pollfd p{ServerSocket, POLLIN, 0};
     if (::poll(&p, 1, timeoutMs) != 1)
         return false;
-    OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), FD_READ);
+    OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), sockets::FD_READ);
     return true;
 }
 
