@@ -12,7 +12,7 @@
 #include "platform/open_file_limit.h"
 #include "platform/qt/event_loop_hosts.h"
 #include "platform/string_table.h"
-#include "service/server_socket.h"
+#include "service/dispatcher.h"
 #include "service/service_lifetime.h"
 #include "settings/qt/help_request.h"
 #include "settings/settings_store.h"

@@ -1,22 +1,33 @@
 #include "service/server_socket.h"
 
 #include "log/activity_log.h"
-#include "service/request_handler.h"
 #include "service/session_table.h"
-#include "service/transfer_engine.h"
 #include "settings/server_settings.h"
 
 #include <arpa/inet.h>
 
 sockets::SOCKET ServerSocket = sockets::INVALID_SOCKET;
-unsigned char ReceiveBuffer[kMaxDatagram];
-sockets::WSADATA wsaData;
 
 namespace {
+
 constexpr int kReceiveBufferBytes = 4 << 20;
+
+// Sends the ERROR packet built in the Session and ends the Session. `shownCode`
+// is the code the diagnostics line quotes.
+void SendBuiltErrorReply(Session* session, std::size_t length, int shownCode)
+{
+    session->packetLength = static_cast<std::int32_t>(length);
+    if (SendPacket(session) != 0)
+        return;
+    if (DiagnosticsOn())
+        LogLine("Sending error response to %s, error %d, %s \r\n", session->peerText, shownCode,
+                ErrorMessage(session->packet));
+    DestroySession(session);
 }
 
-int OpenServerSocket()
+} // namespace
+
+int OpenServerSocket(const sockets::WSADATA& socketsData)
 {
     ServerSocket = sockets::CreateUdpSocket();
     if (ServerSocket == sockets::INVALID_SOCKET) {
@@ -59,57 +70,9 @@ int OpenServerSocket()
         sockets::SetSocketOption(ServerSocket, SOL_SOCKET, SO_RCVBUF, kReceiveBufferBytes);
     sockets::WSASetLastError(error);
 
-    LogLine("TFTP Daemon started using Winsock Version %d.%d\r\n\r\n", wsaData.wVersion & 0xFF,
-            wsaData.wVersion >> 8);
+    LogLine("TFTP Daemon started using Winsock Version %d.%d\r\n\r\n", socketsData.wVersion & 0xFF,
+            socketsData.wVersion >> 8);
     return 0;
-}
-
-void OnSocketNotify(std::uintptr_t /*socketParam*/, std::uint32_t eventParam)
-{
-    unsigned event = eventParam & 0xFFFF;
-    if (event != sockets::FD_READ) {
-        if (DiagnosticsOn())
-            LogLine("Unhandled WINSOCK message number %d\r\n", event);
-        return;
-    }
-
-    sockaddr_in sender{};
-    socklen_t senderLength = sizeof sender;
-    int received = sockets::ReceiveDatagram(ServerSocket, ReceiveBuffer, sizeof ReceiveBuffer,
-                                            &sender, &senderLength);
-    if (received == sockets::SOCKET_ERROR) {
-        // A readiness report with nothing left to read is no error worth
-        // showing the operator.
-        if (sockets::WSAGetLastError() != sockets::WSAEWOULDBLOCK)
-            ReportSocketError("Bad recvfrom on client socket.");
-        return;
-    }
-    std::size_t length = static_cast<std::size_t>(received);
-    // Without two bytes there is no opcode; nothing may be read from what an
-    // earlier datagram left in the buffer.
-    if (length < 2)
-        return;
-
-    std::uint16_t opcode = ReadWord(ReceiveBuffer);
-    Session* session = FindSession(&sender, senderLength);
-    if (session != nullptr) {
-        HandleSessionDatagram(session, ReceiveBuffer, length);
-        return;
-    }
-    if (opcode == kOpReadRequest || opcode == kOpWriteRequest) {
-        session = CreateSession(sender);
-        if (session == nullptr)
-            return;
-        session->opcode = opcode;
-        HandleRequest(session, ReceiveBuffer, length);
-        return;
-    }
-    if (DiagnosticsOn()) {
-        char address[INET_ADDRSTRLEN];
-        inet_ntop(AF_INET, &sender.sin_addr, address, sizeof address);
-        LogLine("Packet received from closed session from %s opcode %d\r\n", address,
-                static_cast<int>(opcode));
-    }
 }
 
 int SendPacket(Session* session)
@@ -124,6 +87,17 @@ int SendPacket(Session* session)
         LogLine("Transmission failure to %s, terminating session...\r\n", session->peerText);
     DestroySession(session);
     return 1;
+}
+
+void SendErrorReply(Session* session, TftpError code)
+{
+    SendBuiltErrorReply(session, BuildError(session->packet, code), static_cast<int>(code));
+}
+
+void SendLibraryErrorReply(Session* session, int errorNumber)
+{
+    SendBuiltErrorReply(session, BuildLibraryError(session->packet, errorNumber),
+                        kLibraryErrorBase + errorNumber);
 }
 
 std::uint16_t ServerPort()

@@ -1,6 +1,6 @@
 #include "qt_event_hosts.h"
 
-#include "service/server_socket.h"
+#include "service/dispatcher.h"
 
 QtEventHosts::QtEventHosts()
 {

@@ -3,6 +3,7 @@
 #include "log/log_view.h"
 #include "platform/clock.h"
 #include "platform/sockets.h"
+#include "service/dispatcher.h"
 #include "service/server_socket.h"
 #include "service/service_lifetime.h"
 #include "service/session_table.h"
