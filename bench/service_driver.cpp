@@ -8,7 +8,9 @@
 #include "log/log_view.h"
 #include "platform/sockets.h"
 #include "platform/timers.h"
+#include "service/dispatcher.h"
 #include "service/server_socket.h"
+#include "service/service_lifetime.h"
 #include "service/session_table.h"
 #include "settings/server_settings.h"
 
@@ -118,8 +120,7 @@ int main(int argc, char** argv)
     sockets_testing::SetTftpPortOverride(htons(static_cast<std::uint16_t>(std::atoi(argv[1]))));
     signal(SIGTERM, OnSignal);
     signal(SIGINT, OnSignal);
-    WSAStartup(0x0101, &wsaData);
-    if (OpenServerSocket() != 0)
+    if (StartService().failure != StartFailure::None)
         return 1;
     std::printf("port=%u\n", ServerPort());
     std::fflush(stdout);
@@ -128,10 +129,9 @@ int main(int argc, char** argv)
     while (stopping == 0) {
         int ready = ::poll(&p, 1, timers.MillisecondsToNext());
         if (ready == 1)
-            OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), FD_READ);
+            OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), sockets::FD_READ);
         timers.FireDue();
     }
-    DestroyAllSessions();
-    WSACleanup();
+    StopService();
     return 0;
 }

@@ -125,7 +125,7 @@ const char* SocketErrorText(int errorNumber)
 void ReportSocketError(const char* format, ...)
 {
     // Read first: nothing below may disturb the error being reported.
-    int error = WSAGetLastError();
+    int error = sockets::WSAGetLastError();
     char detail[80] = {};
     if (format != nullptr && format[0] != '\0') {
         va_list args;

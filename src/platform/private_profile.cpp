@@ -1,16 +1,13 @@
 #include "platform/private_profile.h"
 
 #include "platform/file_replace.h"
+#include "platform/profile_location.h"
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <pwd.h>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -86,13 +83,6 @@ bool SplitKey(const std::string& line, std::string_view* key, std::string_view* 
     *key = Trim(s.substr(0, equals));
     *value = Trim(s.substr(equals + 1));
     return true;
-}
-
-std::string ResolvePath(const char* fileName)
-{
-    if (std::strchr(fileName, '/') != nullptr)
-        return fileName;
-    return ProfileDirectory() + "/" + fileName;
 }
 
 bool ReadProfile(const std::string& path, Profile* profile)
@@ -193,56 +183,7 @@ bool HasLineBreak(const char* text)
     return text != nullptr && std::strpbrk(text, "\r\n") != nullptr;
 }
 
-bool MakeFolders(const std::string& folder)
-{
-    std::size_t pos = 1;
-    while (pos <= folder.size()) {
-        std::size_t slash = folder.find('/', pos);
-        if (slash == std::string::npos)
-            slash = folder.size();
-        std::string step = folder.substr(0, slash);
-        if (::mkdir(step.c_str(), 0700) != 0 && errno != EEXIST)
-            return false;
-        pos = slash + 1;
-    }
-    struct stat info;
-    return ::stat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
-std::string HomeDirectory()
-{
-    const char* home = std::getenv("HOME");
-    if (home != nullptr && home[0] != '\0')
-        return home;
-    const passwd* entry = ::getpwuid(::getuid());
-    if (entry != nullptr && entry->pw_dir != nullptr)
-        return entry->pw_dir;
-    return "/";
-}
-
 } // namespace
-
-std::string ProfileDirectory()
-{
-    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base
-    // directory rules ask, so the place does not move with the working
-    // directory.
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    std::string base;
-    if (config != nullptr && config[0] == '/') {
-        base = config;
-    } else {
-        base = HomeDirectory();
-        if (base.empty() || base.back() != '/')
-            base += '/';
-        base += ".config";
-    }
-    while (base.size() > 1 && base.back() == '/')
-        base.pop_back();
-    if (base != "/")
-        base += '/';
-    return base + "ferry";
-}
 
 std::size_t GetPrivateProfileString(const char* section, const char* key, const char* defaultValue,
                                     char* out, std::size_t size, const char* fileName)
@@ -254,7 +195,7 @@ std::size_t GetPrivateProfileString(const char* section, const char* key, const 
     Profile profile;
     std::string found;
     if (section != nullptr && key != nullptr && fileName != nullptr && fileName[0] != '\0' &&
-        ReadProfile(ResolvePath(fileName), &profile)) {
+        ReadProfile(ProfilePath(fileName), &profile)) {
         long header = FindSection(profile, section);
         if (header >= 0) {
             std::size_t first = static_cast<std::size_t>(header);
@@ -294,14 +235,14 @@ bool WritePrivateProfileString(const char* section, const char* key, const char*
         return false;
 
     bool bare = std::strchr(fileName, '/') == nullptr;
-    std::string path = ResolvePath(fileName);
+    std::string path = ProfilePath(fileName);
     Profile profile;
     if (!ReadProfile(path, &profile)) {
         if (errno != ENOENT)
             return false;
         if (key == nullptr || value == nullptr)
             return true; // nothing to remove from a file that is not there
-        if (bare && !MakeFolders(ProfileDirectory()))
+        if (bare && !MakeProfileDirectory())
             return false;
     }
 

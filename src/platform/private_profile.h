@@ -4,11 +4,9 @@
 // without case, the first match wins, values are trimmed, other sections and
 // keys stay where they are when one key is written, the file is created when
 // missing, CR LF and LF line ends are both read. A bare file name (no '/')
-// lives in the per-user configuration folder ($XDG_CONFIG_HOME/ferry, else
-// ~/.config/ferry), which plays the part of the Windows directory.
+// lives in the ProfileDirectory, which is created on the first write there.
 
 #include <cstddef>
-#include <string>
 
 // Copies the value (or `defaultValue`) into `out`, cut to size - 1 characters
 // and terminated. Returns the number of characters copied.
@@ -19,6 +17,3 @@ std::size_t GetPrivateProfileString(const char* section, const char* key, const 
 // needed. Returns true on success.
 bool WritePrivateProfileString(const char* section, const char* key, const char* value,
                                const char* fileName);
-
-// Where a bare profile name resolves; the folder is created on first write.
-std::string ProfileDirectory();

@@ -11,6 +11,8 @@
 #include <unistd.h>
 #include <vector>
 
+namespace sockets {
+
 namespace {
 
 int lastError = 0;
@@ -225,25 +227,27 @@ void SetSocketNotifyHost(SocketNotifyHost* host)
     notifyHost = host;
 }
 
+} // namespace sockets
+
 namespace sockets_testing {
 
 void SetTftpPortOverride(int portInNetworkOrder)
 {
-    portOverride = portInNetworkOrder;
+    sockets::portOverride = portInNetworkOrder;
 }
 
 void SetStartupResult(int error, std::uint16_t version)
 {
-    startupOverridden = true;
-    startupError = error;
-    startupVersion = version;
+    sockets::startupOverridden = true;
+    sockets::startupError = error;
+    sockets::startupVersion = version;
 }
 
 void ResetStartupResult()
 {
-    startupOverridden = false;
-    startupError = 0;
-    startupVersion = 0x0101;
+    sockets::startupOverridden = false;
+    sockets::startupError = 0;
+    sockets::startupVersion = 0x0101;
 }
 
 } // namespace sockets_testing

@@ -5,11 +5,17 @@
 // numbering, one non-blocking UDP socket whose readability is reported to the
 // event loop, and a datagram receive that refuses datagrams longer than the
 // buffer instead of truncating them.
+//
+// Its names are those of Windows Sockets, kept in a namespace of their own so
+// that they cannot clash with a system sockets header that declares the same
+// types and functions.
 
 #include <cstddef>
 #include <cstdint>
 #include <netinet/in.h>
 #include <sys/socket.h>
+
+namespace sockets {
 
 using SOCKET = int;
 constexpr SOCKET INVALID_SOCKET = -1;
@@ -93,6 +99,8 @@ public:
 };
 
 void SetSocketNotifyHost(SocketNotifyHost* host);
+
+} // namespace sockets
 
 // Test seams.
 namespace sockets_testing {

@@ -1,10 +1,5 @@
 #include "service/packets.h"
 
-#include "log/activity_log.h"
-#include "service/server_socket.h"
-#include "service/session_table.h"
-#include "settings/server_settings.h"
-
 #include <algorithm>
 #include <cstring>
 #include <locale.h>
@@ -29,6 +24,9 @@ const ModeTableRow ModeTable[] = {
 
 namespace {
 
+// Room for an ERROR message and its NUL after the 4-byte header.
+constexpr std::size_t kMessageRoom = kMaxDatagram - kHeaderSize - 1;
+
 // The C library's text for errno in English, whatever the process locale.
 const char* LibraryErrorText(int error)
 {
@@ -36,44 +34,94 @@ const char* LibraryErrorText(int error)
     return strerror_l(error, c);
 }
 
+// Only A to Z fold: a mode name with bytes from 0x80 up matches no row,
+// whatever the user's locale.
+bool EqualsModeName(const char* rowName, const unsigned char* mode, std::size_t length)
+{
+    if (std::strlen(rowName) != length)
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        unsigned char c = mode[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<unsigned char>(c - 'A' + 'a');
+        if (c != static_cast<unsigned char>(rowName[i]))
+            return false;
+    }
+    return true;
+}
+
+std::size_t FinishError(unsigned char* packet, std::uint16_t code, std::size_t messageLength)
+{
+    WriteWord(packet, kOpError);
+    WriteWord(packet + 2, code);
+    packet[kHeaderSize + messageLength] = '\0';
+    return kHeaderSize + messageLength + 1;
+}
+
 } // namespace
 
-void SendErrorReply(Session* session, int code)
+bool ParseRequest(const unsigned char* datagram, std::size_t length, Request* request)
 {
-    unsigned char* packet = session->packet;
-    WriteWord(packet, kOpError);
-    WriteWord(packet + 2, static_cast<std::uint16_t>(code));
+    if (length <= 2)
+        return false;
+    const unsigned char* name = datagram + 2;
+    const unsigned char* end = datagram + length;
+    const void* nameEnd = std::memchr(name, '\0', static_cast<std::size_t>(end - name));
+    if (nameEnd == nullptr)
+        return false;
+    const unsigned char* mode = static_cast<const unsigned char*>(nameEnd) + 1;
+    const void* modeEnd =
+        mode < end ? std::memchr(mode, '\0', static_cast<std::size_t>(end - mode)) : nullptr;
+    if (modeEnd == nullptr)
+        return false;
+    const std::size_t modeLength =
+        static_cast<std::size_t>(static_cast<const unsigned char*>(modeEnd) - mode);
 
-    const char* message = nullptr;
+    const ModeTableRow* row = ModeTable;
+    while (row->name != nullptr && !EqualsModeName(row->name, mode, modeLength))
+        ++row;
+    if (row->name == nullptr)
+        return false;
+    request->name = reinterpret_cast<const char*>(name);
+    request->nameLength =
+        static_cast<std::size_t>(static_cast<const unsigned char*>(nameEnd) - name);
+    request->mode = row;
+    return true;
+}
+
+std::size_t BuildData(unsigned char* packet, std::uint16_t block, std::size_t dataLength)
+{
+    WriteWord(packet, kOpData);
+    WriteWord(packet + 2, block);
+    return kHeaderSize + dataLength;
+}
+
+std::size_t BuildAck(unsigned char* packet, std::uint16_t block)
+{
+    WriteWord(packet, kOpAck);
+    WriteWord(packet + 2, block);
+    return kHeaderSize;
+}
+
+std::size_t BuildError(unsigned char* packet, TftpError code)
+{
+    const char* message = "";
     for (const ErrorTableRow* row = ErrorTable; row->code >= 0; ++row) {
-        if (row->code == code) {
+        if (row->code == static_cast<std::int32_t>(code)) {
             message = row->message;
             break;
         }
     }
+    std::size_t length = std::min(std::strlen(message), kMessageRoom);
+    std::memcpy(packet + kHeaderSize, message, length);
+    return FinishError(packet, static_cast<std::uint16_t>(code), length);
+}
 
-    // Room for the message and its NUL after the 4-byte header.
-    char* text = reinterpret_cast<char*>(packet + kHeaderSize);
-    constexpr std::size_t room = kMaxDatagram - kHeaderSize - 1;
-    std::size_t length;
-    if (message != nullptr) {
-        length = std::strlen(message);
-        std::memcpy(text, message, length);
-    } else {
-        // Codes without a row carry a C library error number. The line feed
-        // is part of the message as peers have always received it.
-        WriteWord(packet + 2, 0);
-        const char* library = LibraryErrorText(code - kLibraryErrorBase);
-        length = std::min(std::strlen(library), room - 1);
-        std::memcpy(text, library, length);
-        text[length++] = '\n';
-    }
-    text[length] = '\0';
-    session->packetLength = static_cast<std::int32_t>(length + 5);
-
-    if (SendPacket(session) != 0)
-        return;
-    if (DiagnosticsOn())
-        LogLine("Sending error response to %s, error %d, %s \r\n", session->peerText, code, text);
-    DestroySession(session);
+std::size_t BuildLibraryError(unsigned char* packet, int errorNumber)
+{
+    const char* text = LibraryErrorText(errorNumber);
+    std::size_t length = std::min(std::strlen(text), kMessageRoom - 1);
+    std::memcpy(packet + kHeaderSize, text, length);
+    packet[kHeaderSize + length++] = '\n';
+    return FinishError(packet, static_cast<std::uint16_t>(TftpError::Undefined), length);
 }

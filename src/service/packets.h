@@ -1,12 +1,11 @@
 #pragma once
 
 // TFTP revision 2 on the wire: five packet kinds, 512-byte blocks, every
-// 16-bit field big-endian. No option extension.
+// 16-bit field big-endian. No option extension. Building and reading packets
+// here touches nothing but the bytes given: no socket, no log, no Session.
 
 #include <cstddef>
 #include <cstdint>
-
-struct Session;
 
 constexpr std::size_t kBlockSize = 512;
 constexpr std::size_t kHeaderSize = 4;
@@ -19,6 +18,19 @@ enum Opcode : std::uint16_t
     kOpData = 3,
     kOpAck = 4,
     kOpError = 5,
+};
+
+// The error codes of the protocol, as they go out on the wire.
+enum class TftpError : std::uint16_t
+{
+    Undefined = 0,
+    FileNotFound = 1,
+    AccessViolation = 2,
+    DiskFull = 3,
+    IllegalOperation = 4,
+    UnknownTransferId = 5,
+    FileExists = 6,
+    NoSuchUser = 7,
 };
 
 struct ErrorTableRow
@@ -38,7 +50,8 @@ extern const ErrorTableRow ErrorTable[];
 // Closed by a row with no name.
 extern const ModeTableRow ModeTable[];
 
-// Codes of 100 and more stand for a C library error: code - 100 is errno.
+// Error replies for a failed C library call carry 100 + errno where a TFTP
+// code would be; the diagnostics line shows that number.
 constexpr int kLibraryErrorBase = 100;
 
 inline std::uint16_t ReadWord(const unsigned char* p)
@@ -52,6 +65,33 @@ inline void WriteWord(unsigned char* p, std::uint16_t value)
     p[1] = static_cast<unsigned char>(value & 0xFF);
 }
 
-// Sends an ERROR packet for `code` and destroys the session: the caller must
-// not touch it again.
-void SendErrorReply(Session* session, int code);
+// A read or write request as it arrived: the name points into the datagram.
+struct Request
+{
+    const char* name;
+    std::size_t nameLength;
+    const ModeTableRow* mode;
+};
+
+// False when the name or the mode does not end inside the datagram, or the
+// mode is none of the ModeTable's, whatever its letter case. Whatever follows
+// the mode (request options) is neither read nor answered.
+bool ParseRequest(const unsigned char* datagram, std::size_t length, Request* request);
+
+// Each builder writes a whole packet at the start of `packet` (kMaxDatagram
+// bytes) and returns its length.
+
+// DATA whose `dataLength` bytes are already in place after the header.
+std::size_t BuildData(unsigned char* packet, std::uint16_t block, std::size_t dataLength);
+std::size_t BuildAck(unsigned char* packet, std::uint16_t block);
+// ERROR with the code's message from the ErrorTable.
+std::size_t BuildError(unsigned char* packet, TftpError code);
+// ERROR code 0 with the C library's text for `errorNumber` and a line feed,
+// as peers have always received it.
+std::size_t BuildLibraryError(unsigned char* packet, int errorNumber);
+
+// The message of an ERROR packet built here: it starts after the header.
+inline const char* ErrorMessage(const unsigned char* packet)
+{
+    return reinterpret_cast<const char*>(packet + kHeaderSize);
+}

@@ -1,14 +1,12 @@
 #pragma once
 
-// Turns the first datagram of a new Session into a running transfer or a
-// refusal, applying the file access policy.
+// Turns the first datagram of a new Session, a read or write request, into a
+// running transfer or a refusal.
 
 #include <cstddef>
 
 struct Session;
 
-void HandleRequest(Session* session, unsigned char* datagram, std::size_t length);
-
-// Returns 0 (the file is open), 1 (not found), 2 (access violation) or
-// 100 + errno (the open failed).
-int OpenRequestedFile(Session* session, const char* name);
+// On return the Session is running (DATA block 1 or ACK block 0 went out) or
+// has been destroyed.
+void HandleRequest(Session* session, const unsigned char* datagram, std::size_t length);

@@ -2,7 +2,6 @@
 
 #include "log/activity_log.h"
 #include "platform/timers.h"
-#include "service/transfer_engine.h"
 #include "settings/server_settings.h"
 
 #include <arpa/inet.h>
@@ -53,6 +52,16 @@ Session* FindSession(const sockaddr_in* address, socklen_t addressLength)
     return nullptr;
 }
 
+Session* FindSessionByTimer(std::uint32_t timerId)
+{
+    if (timerId == 0)
+        return nullptr; // no timer has that identifier; it marks a Session without one
+    Session* session = SessionTable;
+    while (session != nullptr && session->timerId != timerId)
+        session = session->next;
+    return session;
+}
+
 void DestroySession(Session* session)
 {
     if (session == nullptr)
@@ -66,7 +75,7 @@ void DestroySession(Session* session)
     if (session->file != nullptr) {
         // An upload cut short keeps everything that arrived, a held-back
         // CR included.
-        FinishNetascii(session);
+        FinishNetascii(session->file, session->netascii);
         std::fclose(session->file);
     }
 

@@ -3,6 +3,7 @@
 // The transfers in progress, one Session per peer address and port, in a
 // doubly linked list in creation order.
 
+#include "service/netascii.h"
 #include "service/packets.h"
 
 #include <cstdint>
@@ -22,8 +23,7 @@ struct Session
     std::uint32_t timerId; // 0: no timer armed
     std::int32_t packetLength;
     std::int32_t retries;
-    char lastChar;
-    char pendingSecondByte;
+    NetasciiState netascii;
     char peerText[24];
     std::int64_t byteCount;
     std::time_t startTime;
@@ -39,6 +39,9 @@ Session* CreateSession(const sockaddr_in& address);
 
 // The live Session of the sender, or none (also when the length is not 16).
 Session* FindSession(const sockaddr_in* address, socklen_t addressLength);
+
+// The Session whose retransmission timer has this identifier, or none.
+Session* FindSessionByTimer(std::uint32_t timerId);
 
 // Closes the file, stops the timer, unlinks and frees the Session.
 void DestroySession(Session* session);

@@ -60,7 +60,7 @@ private slots:
 
     void socketsServiceThatFailsEndsStartUpWithAStopBeep()
     {
-        sockets_testing::SetStartupResult(WSASYSNOTREADY, 0x0101);
+        sockets_testing::SetStartupResult(sockets::WSASYSNOTREADY, 0x0101);
         ModalAnswerer answer(ClickButton(QMessageBox::Ok));
         QCOMPARE(App().createMainWindow(), 1);
         QCOMPARE(answer.texts, QStringList{"Windows Sockets error 10091"});

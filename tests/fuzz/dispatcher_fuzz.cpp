@@ -10,7 +10,9 @@
 #include "platform/clock.h"
 #include "platform/sockets.h"
 #include "platform/timers.h"
+#include "service/dispatcher.h"
 #include "service/server_socket.h"
+#include "service/service_lifetime.h"
 #include "service/session_table.h"
 #include "settings/server_settings.h"
 
@@ -62,7 +64,7 @@ void PumpServer()
 {
     pollfd p{ServerSocket, POLLIN, 0};
     while (::poll(&p, 1, 0) == 1)
-        OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), FD_READ);
+        OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), sockets::FD_READ);
 }
 
 void SetUp()
@@ -90,8 +92,7 @@ void SetUp()
     SetTimerHost(&timers);
     clock_testing::SetFixedTime(1796521800);
     sockets_testing::SetTftpPortOverride(0);
-    WSAStartup(0x0101, &wsaData);
-    if (OpenServerSocket() != 0)
+    if (StartService().failure != StartFailure::None)
         std::abort();
 
     serverAddress.sin_family = AF_INET;

@@ -246,14 +246,14 @@ protected:
     ~GlibSocketNotify() override
     {
         host.reset();
-        for (SOCKET s : owned)
+        for (sockets::SOCKET s : owned)
             ::close(s);
     }
 
     // A non-blocking UDP socket on an ephemeral loopback port.
-    SOCKET Receiver()
+    sockets::SOCKET Receiver()
     {
-        SOCKET s = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
+        sockets::SOCKET s = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
         EXPECT_GE(s, 0);
         sockaddr_in address{};
         address.sin_family = AF_INET;
@@ -263,7 +263,7 @@ protected:
         return s;
     }
 
-    void Send(SOCKET to, const std::string& text)
+    void Send(sockets::SOCKET to, const std::string& text)
     {
         sockaddr_in address{};
         socklen_t length = sizeof address;
@@ -280,12 +280,12 @@ protected:
     }
 
     Loop loop;
-    std::vector<SOCKET> owned;
-    SOCKET sender = Receiver();
-    std::vector<SOCKET> calls;
-    std::function<void(SOCKET)> onReadable; // what a test's callback does besides counting
+    std::vector<sockets::SOCKET> owned;
+    sockets::SOCKET sender = Receiver();
+    std::vector<sockets::SOCKET> calls;
+    std::function<void(sockets::SOCKET)> onReadable; // what a test's callback does besides counting
     std::unique_ptr<GlibSocketNotifyHost> host = std::make_unique<GlibSocketNotifyHost>(
-        [this](SOCKET s) {
+        [this](sockets::SOCKET s) {
             calls.push_back(s);
             if (onReadable)
                 onReadable(s);
@@ -295,11 +295,11 @@ protected:
 
 TEST_F(GlibSocketNotify, DeliversQueuedDatagramsOneCallEach)
 {
-    SOCKET rx = Receiver();
+    sockets::SOCKET rx = Receiver();
     ASSERT_EQ(host->Watch(rx), 0);
     std::vector<std::string> received;
     int failedReads = 0;
-    onReadable = [&](SOCKET s) {
+    onReadable = [&](sockets::SOCKET s) {
         char buffer[64];
         ssize_t n = ::recv(s, buffer, sizeof buffer, MSG_DONTWAIT);
         if (n < 0)
@@ -314,29 +314,29 @@ TEST_F(GlibSocketNotify, DeliversQueuedDatagramsOneCallEach)
     EXPECT_EQ(received, (std::vector<std::string>{"one", "two", "three"}));
     // Nothing left to read: no more calls.
     loop.RunFor(100);
-    EXPECT_EQ(calls, std::vector<SOCKET>(3, rx));
+    EXPECT_EQ(calls, std::vector<sockets::SOCKET>(3, rx));
     EXPECT_EQ(failedReads, 0);
 }
 
 TEST_F(GlibSocketNotify, CallsAgainOnEveryPassWhileADatagramIsUnread)
 {
-    SOCKET rx = Receiver();
+    sockets::SOCKET rx = Receiver();
     ASSERT_EQ(host->Watch(rx), 0);
     Send(rx, "x");
     ASSERT_TRUE(loop.RunUntil([&] { return !calls.empty(); }));
     for (std::size_t i = 1; i <= 3; ++i) {
         calls.clear();
         Iterate(1);
-        EXPECT_EQ(calls, std::vector<SOCKET>{rx}) << "pass " << i;
+        EXPECT_EQ(calls, std::vector<sockets::SOCKET>{rx}) << "pass " << i;
     }
 }
 
 TEST_F(GlibSocketNotify, CallbackMayUnwatchAndCloseItsSocket)
 {
-    SOCKET rx = Receiver();
+    sockets::SOCKET rx = Receiver();
     owned.pop_back(); // the callback closes it
     ASSERT_EQ(host->Watch(rx), 0);
-    onReadable = [&](SOCKET s) {
+    onReadable = [&](sockets::SOCKET s) {
         host->Unwatch(s);
         ::close(s);
     };
@@ -344,21 +344,21 @@ TEST_F(GlibSocketNotify, CallbackMayUnwatchAndCloseItsSocket)
     Send(rx, "two");
     ASSERT_TRUE(loop.RunUntil([&] { return !calls.empty(); }));
     loop.RunFor(100);
-    EXPECT_EQ(calls, std::vector<SOCKET>{rx});
+    EXPECT_EQ(calls, std::vector<sockets::SOCKET>{rx});
 }
 
 TEST_F(GlibSocketNotify, RejectsAnInvalidSocketAndWatchesEachSocketOnce)
 {
-    EXPECT_EQ(host->Watch(INVALID_SOCKET), SOCKET_ERROR);
+    EXPECT_EQ(host->Watch(sockets::INVALID_SOCKET), sockets::SOCKET_ERROR);
 
-    SOCKET rx = Receiver();
+    sockets::SOCKET rx = Receiver();
     EXPECT_EQ(host->Watch(rx), 0);
     EXPECT_EQ(host->Watch(rx), 0);
     Send(rx, "x");
     ASSERT_TRUE(loop.RunUntil([&] { return !calls.empty(); }));
     calls.clear();
     Iterate(1);
-    EXPECT_EQ(calls, std::vector<SOCKET>{rx});
+    EXPECT_EQ(calls, std::vector<sockets::SOCKET>{rx});
 
     // One Unwatch undoes both watches.
     host->Unwatch(rx);
@@ -369,9 +369,9 @@ TEST_F(GlibSocketNotify, RejectsAnInvalidSocketAndWatchesEachSocketOnce)
 
 TEST_F(GlibSocketNotify, UnwatchAndUnwatchAllStopNotifications)
 {
-    SOCKET a = Receiver();
-    SOCKET b = Receiver();
-    SOCKET neverWatched = Receiver();
+    sockets::SOCKET a = Receiver();
+    sockets::SOCKET b = Receiver();
+    sockets::SOCKET neverWatched = Receiver();
     ASSERT_EQ(host->Watch(a), 0);
     ASSERT_EQ(host->Watch(b), 0);
     host->Unwatch(a);
@@ -380,7 +380,7 @@ TEST_F(GlibSocketNotify, UnwatchAndUnwatchAllStopNotifications)
     Send(b, "b");
     ASSERT_TRUE(loop.RunUntil([&] { return !calls.empty(); }));
     Iterate(2);
-    EXPECT_EQ(calls, std::vector<SOCKET>(calls.size(), b));
+    EXPECT_EQ(calls, std::vector<sockets::SOCKET>(calls.size(), b));
 
     host->UnwatchAll();
     calls.clear();
@@ -395,8 +395,8 @@ TEST_F(GlibSocketNotify, UnwatchAndUnwatchAllStopNotifications)
 
 TEST_F(GlibSocketNotify, DestroyingTheHostWhileWatchingStopsAllCalls)
 {
-    SOCKET a = Receiver();
-    SOCKET b = Receiver();
+    sockets::SOCKET a = Receiver();
+    sockets::SOCKET b = Receiver();
     ASSERT_EQ(host->Watch(a), 0);
     ASSERT_EQ(host->Watch(b), 0);
     Send(a, "a");
@@ -425,10 +425,10 @@ TEST_F(GlibSocketNotify, AnExceptionFromTheCallbackIsReportedAndTheLoopGoesOn)
 {
     reportedErrors.clear();
     SetGlibCallbackExceptionHandler(&RecordError);
-    SOCKET rx = Receiver();
+    sockets::SOCKET rx = Receiver();
     ASSERT_EQ(host->Watch(rx), 0);
     int reads = 0;
-    onReadable = [&](SOCKET s) {
+    onReadable = [&](sockets::SOCKET s) {
         char buffer[64];
         if (::recv(s, buffer, sizeof buffer, MSG_DONTWAIT) >= 0 && ++reads == 1)
             throw std::runtime_error("first datagram");

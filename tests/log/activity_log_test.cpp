@@ -162,7 +162,7 @@ TEST_F(ActivityLog, WritesNothingAndDoesNotFailWithoutAView)
 {
     LogViewWindow = nullptr;
     LogLine("lost\r\n");
-    WSASetLastError(10048);
+    sockets::WSASetLastError(10048);
     ReportSocketError(nullptr);
     LogViewWindow = &view;
     LogLine("kept\r\n");
@@ -171,9 +171,9 @@ TEST_F(ActivityLog, WritesNothingAndDoesNotFailWithoutAView)
 
 TEST_F(ActivityLog, SocketErrorShowsTheCallersTextInsteadOfTheErrors)
 {
-    WSASetLastError(10048);
+    sockets::WSASetLastError(10048);
     ReportSocketError("Couldn't bind socket.");
-    WSASetLastError(10035);
+    sockets::WSASetLastError(10035);
     ReportSocketError("Send to %s failed.", "10.0.0.7");
     EXPECT_EQ(view.text, kStamp + "Windows Sockets error 10048: Couldn't bind socket.\r\n\r\n" +
                              kStamp +
@@ -182,9 +182,9 @@ TEST_F(ActivityLog, SocketErrorShowsTheCallersTextInsteadOfTheErrors)
 
 TEST_F(ActivityLog, SocketErrorWithoutTextRepeatsTheGenericPhrase)
 {
-    WSASetLastError(10061);
+    sockets::WSASetLastError(10061);
     reportSocketError(nullptr);
-    WSASetLastError(10048);
+    sockets::WSASetLastError(10048);
     reportSocketError("");
     EXPECT_EQ(view.text,
               kStamp + "Windows Sockets error 10061: Windows Sockets error 10061\r\n\r\n" + kStamp +
@@ -193,14 +193,14 @@ TEST_F(ActivityLog, SocketErrorWithoutTextRepeatsTheGenericPhrase)
 
 TEST_F(ActivityLog, SocketErrorShowsPerCentSignsUnchanged)
 {
-    WSASetLastError(10040);
+    sockets::WSASetLastError(10040);
     ReportSocketError("%s", "100% of %d %s");
     EXPECT_EQ(view.text, kStamp + "Windows Sockets error 10040: 100% of %d %s\r\n\r\n");
 }
 
 TEST_F(ActivityLog, SocketErrorCutsALongTextAndKeepsTheEmptyLine)
 {
-    WSASetLastError(10048);
+    sockets::WSASetLastError(10048);
     std::string longText(200, 't');
     ReportSocketError("%s", longText.c_str());
     EXPECT_EQ(view.text,

@@ -1,4 +1,5 @@
 #include "platform/private_profile.h"
+#include "platform/profile_location.h"
 #include "support/temp_dir.h"
 
 #include <algorithm>

@@ -1,4 +1,5 @@
 #include "platform/sockets.h"
+#include "service/dispatcher.h"
 #include "service/server_socket.h"
 #include "settings/server_settings.h"
 #include "support/packet_builders.h"
@@ -176,10 +177,10 @@ TEST(ServerSocketSetUp, SecondServerOnTheSamePortFailsToBind)
 {
     TestServer first;
     sockets_testing::SetTftpPortOverride(htons(first.Port()));
-    SOCKET kept = ServerSocket;
+    sockets::SOCKET kept = ServerSocket;
     first.ClearLog();
-    EXPECT_EQ(OpenServerSocket(), 1);
-    EXPECT_EQ(WSAGetLastError(), WSAEADDRINUSE);
+    EXPECT_EQ(OpenServerSocket(sockets::WSADATA{}), 1);
+    EXPECT_EQ(sockets::WSAGetLastError(), sockets::WSAEADDRINUSE);
     EXPECT_EQ(first.Log(), "Windows Sockets error 10048: Couldn't bind socket.\r\n\r\n");
     ServerSocket = kept;
 }

@@ -3,7 +3,9 @@
 #include "log/log_view.h"
 #include "platform/clock.h"
 #include "platform/sockets.h"
+#include "service/dispatcher.h"
 #include "service/server_socket.h"
+#include "service/service_lifetime.h"
 #include "service/session_table.h"
 #include "settings/server_settings.h"
 
@@ -20,16 +22,13 @@ TestServer::TestServer()
     SetTimerHost(&timers);
     clock_testing::SetFixedTime(kTestNow);
     sockets_testing::SetTftpPortOverride(0);
-    EXPECT_EQ(WSAStartup(0x0101, &wsaData), 0);
-    EXPECT_EQ(OpenServerSocket(), 0);
+    EXPECT_EQ(StartService().failure, StartFailure::None);
     port = ServerPort();
 }
 
 TestServer::~TestServer()
 {
-    DestroyAllSessions();
-    WSACleanup();
-    ServerSocket = INVALID_SOCKET;
+    StopService();
     SetTimerHost(nullptr);
     LogViewWindow = nullptr;
     clock_testing::UseRealTime();
@@ -42,7 +41,7 @@ bool TestServer::Pump(int timeoutMs)
     pollfd p{ServerSocket, POLLIN, 0};
     if (::poll(&p, 1, timeoutMs) != 1)
         return false;
-    OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), FD_READ);
+    OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), sockets::FD_READ);
     return true;
 }
 

@@ -5,16 +5,12 @@
 #include "platform/qt/event_loop_hosts.h"
 #include "platform/sockets.h"
 #include "platform/timers.h"
-#include "service/server_socket.h"
-#include "service/session_table.h"
+#include "service/dispatcher.h"
+#include "service/service_lifetime.h"
 
 #include <QString>
 
 namespace {
-
-constexpr std::uint16_t kWantedVersion = 0x0101; // 1.1
-// The generic text for this number stands for "sockets service too old".
-constexpr int kVersionTooOld = 200;
 
 void ShowStartupFailure(QWidget* owner, int errorNumber)
 {
@@ -25,36 +21,34 @@ void ShowStartupFailure(QWidget* owner, int errorNumber)
 // 0 when the server is listening; 1 after a failure was shown.
 int StartTftpService(QWidget* owner)
 {
-    int error = WSAStartup(kWantedVersion, &wsaData);
-    if (error != 0) {
+    ServiceStart start = StartService();
+    switch (start.failure) {
+    case StartFailure::None:
+        return 0;
+    case StartFailure::SocketsService:
         // The service never started, so there is nothing to clean up.
         MessageBeep(kBeepStop);
-        ShowStartupFailure(owner, error);
+        ShowStartupFailure(owner, start.errorNumber);
         return 1;
-    }
-    unsigned major = wsaData.wVersion & 0xFFu;
-    unsigned minor = wsaData.wVersion >> 8;
-    if (major < 1 || (major == 1 && minor < 1)) {
+    case StartFailure::SocketsVersion:
         MessageBeep(kBeepDefault);
-        ShowStartupFailure(owner, kVersionTooOld);
-        WSACleanup();
+        ShowStartupFailure(owner, start.errorNumber);
+        StopService();
+        return 1;
+    case StartFailure::ServerSocketOpen:
+        ShowStartupFailure(owner, start.errorNumber);
+        StopService();
         return 1;
     }
-    if (OpenServerSocket() != 0) {
-        // Read before the box: nothing shown may disturb the error.
-        error = WSAGetLastError();
-        ShowStartupFailure(owner, error);
-        WSACleanup();
-        return 1;
-    }
-    return 0;
+    return 1;
 }
 
 } // namespace
 
 TftpServer::TftpServer()
-    : socketNotifyHost(MakeSocketNotifyHost(
-          [](SOCKET s) { OnSocketNotify(static_cast<std::uintptr_t>(s), FD_READ); }))
+    : socketNotifyHost(MakeSocketNotifyHost([](sockets::SOCKET s) {
+        OnSocketNotify(static_cast<std::uintptr_t>(s), sockets::FD_READ);
+    }))
     , timerHost(MakeTimerHost())
 {
 }
@@ -66,7 +60,7 @@ TftpServer::~TftpServer()
 
 int TftpServer::start(QWidget* boxOwner)
 {
-    // The sessions arm their timers, and the socket is watched, from the
+    // The socket is watched, and the sessions arm their timers, from the
     // first datagram on.
     installHosts(true);
     if (StartTftpService(boxOwner) != 0) {
@@ -83,14 +77,13 @@ void TftpServer::stop()
         return;
     serving = false;
     // Peers are not told; files being written stay as far as they got.
-    // Closing the sockets also stops watching them, so the hosts go last.
-    DestroyAllSessions();
-    WSACleanup();
+    // Releasing the sockets also stops watching them, so the hosts go last.
+    StopService();
     installHosts(false);
 }
 
 void TftpServer::installHosts(bool on)
 {
-    SetSocketNotifyHost(on ? socketNotifyHost.get() : nullptr);
+    sockets::SetSocketNotifyHost(on ? socketNotifyHost.get() : nullptr);
     SetTimerHost(on ? timerHost.get() : nullptr);
 }

@@ -9,8 +9,11 @@
 #include <memory>
 
 class QWidget;
-class SocketNotifyHost;
 class TimerHost;
+
+namespace sockets {
+class SocketNotifyHost;
+}
 
 class TftpServer
 {
@@ -37,7 +40,7 @@ public:
 private:
     void installHosts(bool on);
 
-    std::unique_ptr<SocketNotifyHost> socketNotifyHost;
+    std::unique_ptr<sockets::SocketNotifyHost> socketNotifyHost;
     std::unique_ptr<TimerHost> timerHost;
     bool serving = false;
 };

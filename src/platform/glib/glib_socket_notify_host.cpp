@@ -9,13 +9,13 @@ namespace {
 struct WatchSource
 {
     GSource base;
-    std::function<void(SOCKET)>* onReadable;
-    SOCKET socket;
+    std::function<void(sockets::SOCKET)>* onReadable;
+    sockets::SOCKET socket;
 };
 
 } // namespace
 
-GlibSocketNotifyHost::GlibSocketNotifyHost(std::function<void(SOCKET)> readable,
+GlibSocketNotifyHost::GlibSocketNotifyHost(std::function<void(sockets::SOCKET)> readable,
                                            GMainContext* mainContext)
     : onReadable(std::move(readable))
     , context(mainContext)
@@ -40,10 +40,10 @@ int GlibSocketNotifyHost::Dispatch(GSource* source, int (*)(void*), void*)
     return G_SOURCE_CONTINUE;
 }
 
-int GlibSocketNotifyHost::Watch(SOCKET s)
+int GlibSocketNotifyHost::Watch(sockets::SOCKET s)
 {
     if (s < 0)
-        return SOCKET_ERROR;
+        return sockets::SOCKET_ERROR;
     Unwatch(s);
     static GSourceFuncs funcs = {nullptr, nullptr, &Dispatch, nullptr, nullptr, nullptr};
     GSource* source = g_source_new(&funcs, sizeof(WatchSource));
@@ -62,7 +62,7 @@ int GlibSocketNotifyHost::Watch(SOCKET s)
     return 0;
 }
 
-void GlibSocketNotifyHost::Unwatch(SOCKET s)
+void GlibSocketNotifyHost::Unwatch(sockets::SOCKET s)
 {
     auto found = sources.find(s);
     if (found == sources.end())

@@ -14,24 +14,24 @@
 typedef struct _GMainContext GMainContext;
 typedef struct _GSource GSource;
 
-class GlibSocketNotifyHost : public SocketNotifyHost
+class GlibSocketNotifyHost : public sockets::SocketNotifyHost
 {
 public:
     // nullptr: the default main context.
-    explicit GlibSocketNotifyHost(std::function<void(SOCKET)> onReadable,
+    explicit GlibSocketNotifyHost(std::function<void(sockets::SOCKET)> onReadable,
                                   GMainContext* context = nullptr);
     ~GlibSocketNotifyHost() override;
     GlibSocketNotifyHost(const GlibSocketNotifyHost&) = delete;
     GlibSocketNotifyHost& operator=(const GlibSocketNotifyHost&) = delete;
 
-    int Watch(SOCKET s) override;
-    void Unwatch(SOCKET s) override;
+    int Watch(sockets::SOCKET s) override;
+    void Unwatch(sockets::SOCKET s) override;
     void UnwatchAll();
 
 private:
     static int Dispatch(GSource* source, int (*)(void*), void*);
 
-    std::function<void(SOCKET)> onReadable;
+    std::function<void(sockets::SOCKET)> onReadable;
     GMainContext* context;
-    std::unordered_map<SOCKET, GSource*> sources;
+    std::unordered_map<sockets::SOCKET, GSource*> sources;
 };

@@ -19,7 +19,8 @@ bool EventLoopIsGlibDefaultContext()
            dispatcher->inherits("QEventDispatcherGlib");
 }
 
-std::unique_ptr<SocketNotifyHost> MakeSocketNotifyHost(std::function<void(SOCKET)> onReadable)
+std::unique_ptr<sockets::SocketNotifyHost>
+MakeSocketNotifyHost(std::function<void(sockets::SOCKET)> onReadable)
 {
     if (EventLoopIsGlibDefaultContext())
         return std::make_unique<GlibSocketNotifyHost>(std::move(onReadable));

@@ -16,5 +16,6 @@
 // True when Qt's event loop on this thread is GLib's default main context.
 bool EventLoopIsGlibDefaultContext();
 
-std::unique_ptr<SocketNotifyHost> MakeSocketNotifyHost(std::function<void(SOCKET)> onReadable);
+std::unique_ptr<sockets::SocketNotifyHost>
+MakeSocketNotifyHost(std::function<void(sockets::SOCKET)> onReadable);
 std::unique_ptr<TimerHost> MakeTimerHost();

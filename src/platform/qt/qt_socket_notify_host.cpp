@@ -2,7 +2,7 @@
 
 #include <QSocketNotifier>
 
-QtSocketNotifyHost::QtSocketNotifyHost(std::function<void(SOCKET)> readable)
+QtSocketNotifyHost::QtSocketNotifyHost(std::function<void(sockets::SOCKET)> readable)
     : onReadable(std::move(readable))
 {
 }
@@ -12,10 +12,10 @@ QtSocketNotifyHost::~QtSocketNotifyHost()
     UnwatchAll();
 }
 
-int QtSocketNotifyHost::Watch(SOCKET s)
+int QtSocketNotifyHost::Watch(sockets::SOCKET s)
 {
     if (s < 0)
-        return SOCKET_ERROR;
+        return sockets::SOCKET_ERROR;
     Unwatch(s);
     auto* notifier = new QSocketNotifier(s, QSocketNotifier::Read);
     QObject::connect(notifier, &QSocketNotifier::activated, [this, s] { onReadable(s); });
@@ -23,7 +23,7 @@ int QtSocketNotifyHost::Watch(SOCKET s)
     return 0;
 }
 
-void QtSocketNotifyHost::Unwatch(SOCKET s)
+void QtSocketNotifyHost::Unwatch(sockets::SOCKET s)
 {
     auto found = notifiers.find(s);
     if (found == notifiers.end())

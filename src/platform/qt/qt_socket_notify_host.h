@@ -11,19 +11,19 @@
 
 class QSocketNotifier;
 
-class QtSocketNotifyHost : public SocketNotifyHost
+class QtSocketNotifyHost : public sockets::SocketNotifyHost
 {
 public:
-    explicit QtSocketNotifyHost(std::function<void(SOCKET)> onReadable);
+    explicit QtSocketNotifyHost(std::function<void(sockets::SOCKET)> onReadable);
     ~QtSocketNotifyHost() override;
     QtSocketNotifyHost(const QtSocketNotifyHost&) = delete;
     QtSocketNotifyHost& operator=(const QtSocketNotifyHost&) = delete;
 
-    int Watch(SOCKET s) override;
-    void Unwatch(SOCKET s) override;
+    int Watch(sockets::SOCKET s) override;
+    void Unwatch(sockets::SOCKET s) override;
     void UnwatchAll();
 
 private:
-    std::function<void(SOCKET)> onReadable;
-    std::unordered_map<SOCKET, QSocketNotifier*> notifiers;
+    std::function<void(sockets::SOCKET)> onReadable;
+    std::unordered_map<sockets::SOCKET, QSocketNotifier*> notifiers;
 };

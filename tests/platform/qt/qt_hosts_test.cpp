@@ -103,7 +103,7 @@ private slots:
         getsockname(server, reinterpret_cast<sockaddr*>(&address), &length);
 
         int reads = 0;
-        QtSocketNotifyHost host([&reads](SOCKET s) {
+        QtSocketNotifyHost host([&reads](sockets::SOCKET s) {
             char buffer[16];
             if (recv(s, buffer, sizeof buffer, 0) > 0)
                 ++reads; // one datagram per report, as the dispatcher does

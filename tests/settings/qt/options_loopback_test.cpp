@@ -8,6 +8,7 @@
 #include "platform/sockets.h"
 #include "qt_event_hosts.h"
 #include "service/server_socket.h"
+#include "service/service_lifetime.h"
 #include "service/session_table.h"
 #include "settings/qt/ferry_options_dlg.h"
 #include "settings/server_settings.h"
@@ -35,14 +36,12 @@ public:
     {
         LogViewWindow = &log;
         sockets_testing::SetTftpPortOverride(0);
-        started = WSAStartup(0x0101, &wsaData) == 0 && OpenServerSocket() == 0;
+        started = StartService().failure == StartFailure::None;
     }
 
     ~LoopbackService()
     {
-        DestroyAllSessions();
-        WSACleanup();
-        ServerSocket = INVALID_SOCKET;
+        StopService();
         LogViewWindow = nullptr;
         sockets_testing::SetTftpPortOverride(-1);
     }

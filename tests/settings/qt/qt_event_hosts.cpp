@@ -1,29 +1,29 @@
 #include "qt_event_hosts.h"
 
-#include "service/server_socket.h"
+#include "service/dispatcher.h"
 
 QtEventHosts::QtEventHosts()
 {
-    SetSocketNotifyHost(this);
+    sockets::SetSocketNotifyHost(this);
     SetTimerHost(this);
 }
 
 QtEventHosts::~QtEventHosts()
 {
-    SetSocketNotifyHost(nullptr);
+    sockets::SetSocketNotifyHost(nullptr);
     SetTimerHost(nullptr);
 }
 
-int QtEventHosts::Watch(SOCKET s)
+int QtEventHosts::Watch(sockets::SOCKET s)
 {
     auto notifier = std::make_unique<QSocketNotifier>(s, QSocketNotifier::Read);
     QObject::connect(notifier.get(), &QSocketNotifier::activated,
-                     [s] { OnSocketNotify(static_cast<std::uintptr_t>(s), FD_READ); });
+                     [s] { OnSocketNotify(static_cast<std::uintptr_t>(s), sockets::FD_READ); });
     notifiers[s] = std::move(notifier);
     return 0;
 }
 
-void QtEventHosts::Unwatch(SOCKET s)
+void QtEventHosts::Unwatch(sockets::SOCKET s)
 {
     auto found = notifiers.find(s);
     if (found != notifiers.end()) {

@@ -14,7 +14,7 @@
 #include <map>
 #include <memory>
 
-class QtEventHosts : public SocketNotifyHost, public TimerHost
+class QtEventHosts : public sockets::SocketNotifyHost, public TimerHost
 {
 public:
     QtEventHosts();
@@ -22,8 +22,8 @@ public:
     QtEventHosts(const QtEventHosts&) = delete;
     QtEventHosts& operator=(const QtEventHosts&) = delete;
 
-    int Watch(SOCKET s) override;
-    void Unwatch(SOCKET s) override;
+    int Watch(sockets::SOCKET s) override;
+    void Unwatch(sockets::SOCKET s) override;
     void Start(std::uint32_t id, unsigned ms, TimerCallback callback) override;
     void Stop(std::uint32_t id) override;
 
@@ -31,7 +31,7 @@ public:
     int Expiries() const { return expiries; }
 
 private:
-    std::map<SOCKET, std::unique_ptr<QSocketNotifier>> notifiers;
+    std::map<sockets::SOCKET, std::unique_ptr<QSocketNotifier>> notifiers;
     std::map<std::uint32_t, std::unique_ptr<QTimer>> timers;
     int expiries = 0;
 };

@@ -1,0 +1,84 @@
+#include "service/dispatcher.h"
+
+#include "log/activity_log.h"
+#include "platform/sockets.h"
+#include "platform/timers.h"
+#include "service/packets.h"
+#include "service/request_handler.h"
+#include "service/server_socket.h"
+#include "service/session_table.h"
+#include "service/transfer_engine.h"
+#include "settings/server_settings.h"
+
+#include <arpa/inet.h>
+
+namespace {
+
+// The datagram being handled. Nothing reads past the received length, so
+// what earlier datagrams left behind never matters.
+unsigned char ReceiveBuffer[kMaxDatagram];
+
+void LogClosedSessionPacket(const sockaddr_in& sender, std::uint16_t opcode)
+{
+    char address[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &sender.sin_addr, address, sizeof address);
+    LogLine("Packet received from closed session from %s opcode %d\r\n", address,
+            static_cast<int>(opcode));
+}
+
+} // namespace
+
+void OnSocketNotify(std::uintptr_t /*socketParam*/, std::uint32_t eventParam)
+{
+    unsigned event = eventParam & 0xFFFF;
+    if (event != sockets::FD_READ) {
+        if (DiagnosticsOn())
+            LogLine("Unhandled WINSOCK message number %d\r\n", event);
+        return;
+    }
+
+    sockaddr_in sender{};
+    socklen_t senderLength = sizeof sender;
+    int received = sockets::ReceiveDatagram(ServerSocket, ReceiveBuffer, sizeof ReceiveBuffer,
+                                            &sender, &senderLength);
+    if (received == sockets::SOCKET_ERROR) {
+        // A readiness report with nothing left to read is no error worth
+        // showing the operator.
+        if (sockets::WSAGetLastError() != sockets::WSAEWOULDBLOCK)
+            ReportSocketError("Bad recvfrom on client socket.");
+        return;
+    }
+    std::size_t length = static_cast<std::size_t>(received);
+    // Without two bytes there is no opcode; nothing may be read from what an
+    // earlier datagram left in the buffer.
+    if (length < 2)
+        return;
+
+    std::uint16_t opcode = ReadWord(ReceiveBuffer);
+    Session* session = FindSession(&sender, senderLength);
+    if (session != nullptr) {
+        HandleSessionDatagram(session, ReceiveBuffer, length);
+        return;
+    }
+    if (opcode == kOpReadRequest || opcode == kOpWriteRequest) {
+        session = CreateSession(sender);
+        if (session == nullptr)
+            return;
+        session->opcode = opcode;
+        HandleRequest(session, ReceiveBuffer, length);
+        return;
+    }
+    if (DiagnosticsOn())
+        LogClosedSessionPacket(sender, opcode);
+}
+
+void OnRetransmitTimer(std::uint32_t identifier)
+{
+    Session* session = FindSessionByTimer(identifier);
+    if (session == nullptr) {
+        // An expiry that outlived its Session: stop the timer for good.
+        KillTimer(identifier);
+        return;
+    }
+    HandleRetransmitExpiry(session);
+}

@@ -1,0 +1,25 @@
+#pragma once
+
+// The file access policy: where a requested name is looked for, the one
+// restricted directory, the file's permission bits, and opening the file.
+
+struct Session;
+
+enum class OpenStatus
+{
+    Opened,          // the Session's file and startTime are set
+    NotFound,        // a file to be read does not exist
+    AccessViolation, // refused by the policy or the file's permissions
+    OpenFailed,      // the open itself failed; errorNumber says why
+};
+
+struct OpenResult
+{
+    OpenStatus status = OpenStatus::Opened;
+    int errorNumber = 0; // errno after a failed open
+};
+
+// Opens the file that `name` (as the peer sent it, NUL-terminated) requests
+// for the Session's kind of request. Refusals by the policy write their own
+// log line.
+OpenResult OpenRequestedFile(Session* session, const char* name);
