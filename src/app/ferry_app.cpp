@@ -61,8 +61,8 @@ ferryApp::~ferryApp()
 
 int ferryApp::createMainWindow()
 {
-    frame = new SDIDecFrame(tftpServer, logPrinting, help);
-    help.setHelpOwner(frame);
+    frame = new SDIDecFrame(tftpServer, logPrinting, helpFilter);
+    helpFilter.setHelpOwner(frame);
     frame->logView()->setMirrorToStdout(headlessMode);
     if (frame->start(fileDialogData) != 0) {
         delete frame;

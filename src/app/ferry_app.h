@@ -40,7 +40,7 @@ public:
 
     LogPrinting& printing() { return logPrinting; }
 
-    ContextHelp& contextHelp() { return help; }
+    ContextHelp& contextHelp() { return helpFilter; }
 
     // SIGINT or SIGTERM: ends the run the orderly way, without asking about
     // the log.
@@ -63,7 +63,7 @@ private:
     FileDialogData fileDialogData;
     TftpServer tftpServer;
     LogPrinting logPrinting;
-    ContextHelp help;
+    ContextHelp helpFilter;
     QPointer<SDIDecFrame> frame;
     bool headlessMode = false;
 };

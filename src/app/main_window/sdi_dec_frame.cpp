@@ -272,9 +272,9 @@ void SDIDecFrame::closeEvent(QCloseEvent* event)
     event->accept();
 }
 
-// When the log may be lost or was saved, the server goes down at once,
-// whatever else holds the window; help opened by Contents or Using help is
-// closed with it.
+// Asked before the window closes. Once the log view lets it go (its changes
+// saved or given up), the server goes down at once, and help opened by
+// Contents or Using help is told to quit.
 bool SDIDecFrame::closeCheck()
 {
     if (!view->canClose())
