@@ -1,6 +1,7 @@
 #include "service/netascii.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace {
 
@@ -38,8 +39,15 @@ long ReadNetascii(std::FILE* file, NetasciiState& state, unsigned char* data, st
             }
             data[placed++] = second;
         }
-        if (got < want)
-            break; // the end of the file; a read error ends the data the same way
+        if (got == want)
+            continue;
+        if (std::feof(file))
+            break;
+        // A read error must not pass for the end of the file: the peer would
+        // keep a truncated file that the log reports as sent.
+        if (errno != EINTR)
+            return -1;
+        std::clearerr(file); // interrupted by a signal: read on
     }
     return static_cast<long>(placed);
 }

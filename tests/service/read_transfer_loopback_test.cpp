@@ -5,6 +5,7 @@
 #include "support/temp_dir.h"
 #include "support/test_server.h"
 
+#include <cstdio>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -169,6 +170,35 @@ TEST_F(ReadTransfer, ExpandedSizeOnABlockBoundaryEndsWithAnEmptyBlock)
     std::string data = Fetch("t", "netascii", &blocks);
     EXPECT_EQ(data.size(), 512u);
     EXPECT_EQ(blocks, 2);
+}
+
+// A read error in the middle of a file must not pass for its end: the peer
+// would keep a truncated file that the log reports as sent.
+TEST_F(ReadTransfer, ReadErrorEndsTheTransferWithAnErrorInEitherMode)
+{
+    serverSettings.diagnostics = 1;
+    WriteWholeFile(dir.File("f"), std::string(2000, 'r'));
+    for (const char* mode : {"octet", "netascii"}) {
+        LoopbackPeer reader(server.Port());
+        reader.Send(ReadRequest("f", mode));
+        ASSERT_TRUE(server.Pump());
+        ASSERT_EQ(reader.Receive(), DataBlock(1, std::string(512, 'r'))) << mode;
+        // The rest of the file can no longer be read.
+        ASSERT_NE(SessionTable, nullptr);
+        std::fclose(SessionTable->file);
+        SessionTable->file = std::fopen(dir.File("write-only").c_str(), "wb");
+        server.ClearLog();
+
+        reader.Send(Ack(1));
+        ASSERT_TRUE(server.Pump());
+        EXPECT_EQ(reader.Receive(), std::string("\0\5\0\0Bad file descriptor\n\0", 25)) << mode;
+        EXPECT_EQ(server.Log(),
+                  "Sending error response to 127.0.0.1, error 109, Bad file descriptor\n \r\n"
+                  "Session destroyed to IPADDR 127.0.0.1 remote port " +
+                      std::to_string(reader.Port()) + "\r\n")
+            << mode;
+        EXPECT_EQ(SessionTable, nullptr);
+    }
 }
 
 TEST_F(ReadTransfer, DuplicateAckResendsCurrentBlockAndOlderAcksAreIgnored)

@@ -33,9 +33,7 @@ void ExpectOrder(const std::vector<Session*>& expected)
 class SessionTableTest : public ::testing::Test
 {
 protected:
-    ~SessionTableTest() override { DestroyAllSessions(); }
-
-    TestServer server; // log view, diagnostics switch, fake timers
+    ServiceSurroundings server; // log view, diagnostics switch, fake timers
 };
 
 TEST_F(SessionTableTest, SessionsStayLinkedInCreationOrderWhateverIsDestroyed)

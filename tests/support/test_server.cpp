@@ -15,12 +15,34 @@
 #include <poll.h>
 #include <unistd.h>
 
-TestServer::TestServer()
+ServiceSurroundings::ServiceSurroundings()
 {
     serverSettings = ServerSettings{};
     LogViewWindow = &log;
     SetTimerHost(&timers);
     clock_testing::SetFixedTime(kTestNow);
+}
+
+ServiceSurroundings::~ServiceSurroundings()
+{
+    DestroyAllSessions();
+    SetTimerHost(nullptr);
+    LogViewWindow = nullptr;
+    clock_testing::UseRealTime();
+    serverSettings = ServerSettings{};
+}
+
+std::string ServiceSurroundings::Log() const
+{
+    std::string out = log.text;
+    const std::string stamp = kTestStamp;
+    for (std::size_t at = out.find(stamp); at != std::string::npos; at = out.find(stamp, at))
+        out.erase(at, stamp.size());
+    return out;
+}
+
+TestServer::TestServer()
+{
     sockets_testing::SetTftpPortOverride(0);
     EXPECT_EQ(StartService().failure, StartFailure::None);
     port = ServerPort();
@@ -29,11 +51,7 @@ TestServer::TestServer()
 TestServer::~TestServer()
 {
     StopService();
-    SetTimerHost(nullptr);
-    LogViewWindow = nullptr;
-    clock_testing::UseRealTime();
     sockets_testing::SetTftpPortOverride(-1);
-    serverSettings = ServerSettings{};
 }
 
 bool TestServer::Pump(int timeoutMs)
@@ -51,15 +69,6 @@ int TestServer::PumpAll()
     while (Pump(50))
         ++handled;
     return handled;
-}
-
-std::string TestServer::Log() const
-{
-    std::string out = log.text;
-    const std::string stamp = kTestStamp;
-    for (std::size_t at = out.find(stamp); at != std::string::npos; at = out.find(stamp, at))
-        out.erase(at, stamp.size());
-    return out;
 }
 
 std::size_t TestServer::SessionCount() const

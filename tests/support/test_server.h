@@ -2,7 +2,8 @@
 
 // The service as a test drives it: bound to an ephemeral port, fake timers,
 // a fixed clock and an in-memory log. The test is the event loop: Pump()
-// calls OnSocketNotify once the server socket is readable.
+// calls OnSocketNotify once the server socket is readable. Tests that need
+// no socket use the surroundings alone.
 
 #include "log/memory_log_view.h"
 #include "support/fake_timers.h"
@@ -17,13 +18,30 @@
 constexpr std::time_t kTestNow = 1796521800;
 constexpr const char* kTestStamp = "Sun, 06 Dec 26 01:50:00  ";
 
-class TestServer
+// Everything around the service but the socket: the default settings, a
+// fixed clock, fake timers and an in-memory log, all restored at the end.
+class ServiceSurroundings
+{
+public:
+    ServiceSurroundings();
+    ~ServiceSurroundings();
+    ServiceSurroundings(const ServiceSurroundings&) = delete;
+    ServiceSurroundings& operator=(const ServiceSurroundings&) = delete;
+
+    // The log text with the fixed stamp taken off every entry.
+    std::string Log() const;
+
+    void ClearLog() { log.text.clear(), log.selectionStart = log.selectionEnd = 0; }
+
+    MemoryLogView log;
+    FakeTimers timers;
+};
+
+class TestServer : public ServiceSurroundings
 {
 public:
     TestServer();
     ~TestServer();
-    TestServer(const TestServer&) = delete;
-    TestServer& operator=(const TestServer&) = delete;
 
     std::uint16_t Port() const { return port; }
 
@@ -32,15 +50,7 @@ public:
     // Handles datagrams until none arrives for a short while.
     int PumpAll();
 
-    // The log text with the fixed stamp taken off every entry.
-    std::string Log() const;
-
-    void ClearLog() { log.text.clear(), log.selectionStart = log.selectionEnd = 0; }
-
     std::size_t SessionCount() const;
-
-    MemoryLogView log;
-    FakeTimers timers;
 
 private:
     std::uint16_t port = 0;
