@@ -6,6 +6,7 @@
 #include "platform/full_path.h"
 #include "service/session_table.h"
 #include "settings/server_settings.h"
+#include "settings/settings_store.h"
 
 #include <cerrno>
 #include <cstring>
@@ -176,6 +177,12 @@ OpenResult OpenRequestedFile(Session* session, const char* name)
         return kAccessViolation;
 
     bool forWriting = session->opcode == kOpWriteRequest;
+    // Whoever could write the settings could lift every restriction at the
+    // next start.
+    if (forWriting && IsSettingsFile(fullSpecification)) {
+        LogLine("The requested file is the settings file of this server\r\n");
+        return kAccessViolation;
+    }
     OpenResult permitted = CheckPermissions(fullSpecification, forWriting);
     if (permitted.status != OpenStatus::Opened)
         return permitted;

@@ -46,9 +46,9 @@ bool WriteBlock(Session* session, const unsigned char* data, std::size_t n, bool
     return written;
 }
 
-// Sends the ACK of the block before the one now expected and re-arms the
-// timer that ends a write whose peer falls silent. False when the Session
-// was destroyed.
+// Acknowledges the block the Session expected (block 0 for the write request
+// itself), so that it expects the next one. False when the Session was
+// destroyed.
 bool SendAck(Session* session)
 {
     session->packetLength = static_cast<std::int32_t>(BuildAck(session->packet, session->block));

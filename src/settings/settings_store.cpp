@@ -1,8 +1,10 @@
 #include "settings/settings_store.h"
 
+#include "platform/file_identity.h"
 #include "platform/file_replace.h"
 #include "platform/full_path.h"
 #include "platform/private_profile.h"
+#include "platform/profile_location.h"
 #include "settings/server_settings.h"
 
 #include <cerrno>
@@ -20,6 +22,9 @@ constexpr const char* kDefaultDirectoryKey = "DefaultDirectory";
 constexpr const char* kRestrictDirectoryKey = "RestrictDirectory";
 constexpr const char* kAccessModeKey = "AccessMode";
 constexpr const char* kDiagnosticModeKey = "DiagnosticMode";
+
+// The file LoadSettings read, as a full path.
+std::string loadedFile;
 
 // The flags are read back by exact words only; ASCII case folding keeps the
 // comparison independent of the user's locale.
@@ -124,6 +129,7 @@ void LoadSettings()
         fileName = path;
     }
 
+    loadedFile = ProfilePath(fileName);
     ReadDirectory(kDefaultDirectoryKey, serverSettings.defaultDirectory, fileName);
     ReadDirectory(kRestrictDirectoryKey, serverSettings.restrictDirectory, fileName);
     serverSettings.readWrite = ReadFlag(kAccessModeKey, "READWRITE", fileName);
@@ -139,4 +145,14 @@ void SaveSettings()
         RewriteWorkingDirectoryFile(path))
         return;
     WriteKeys(kSettingsFileName);
+}
+
+bool IsSettingsFile(const char* path)
+{
+    char workingDirectoryFile[kMaxPath];
+    if (WorkingDirectoryFile(workingDirectoryFile) && NamesSameFile(path, workingDirectoryFile))
+        return true;
+    if (!loadedFile.empty() && NamesSameFile(path, loadedFile))
+        return true;
+    return NamesSameFile(path, ProfilePath(kSettingsFileName));
 }

@@ -9,3 +9,9 @@ constexpr const char* kSettingsSection = "FERRY";
 
 void LoadSettings();
 void SaveSettings();
+
+// True when `path` leads to a settings file of this server, whether it
+// exists yet or not: the file loaded at start-up, the working directory's
+// file (which the next start loads first and a save may write), and the
+// per-user file (where a save falls back to). A peer must not write them.
+bool IsSettingsFile(const char* path);

@@ -1,4 +1,5 @@
 #include "settings/server_settings.h"
+#include "settings/settings_store.h"
 #include "support/packet_builders.h"
 #include "support/temp_dir.h"
 #include "support/test_server.h"
@@ -7,6 +8,7 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -161,6 +163,74 @@ TEST_F(AccessPolicy, OverlongNamesAreRefusedWithoutOverrun)
     std::string fits(255 - dir.Path().size() - 1, 'f');
     WriteWholeFile(dir.File(fits), "fits");
     EXPECT_EQ(Reply(fits), Data("fits"));
+}
+
+// With writing allowed and ferry.ini in the served directory, a peer could
+// replace the settings that the next start loads, and lift every
+// restriction with them. Reading it stays allowed.
+class SettingsFileAccess : public AccessPolicy
+{
+protected:
+    SettingsFileAccess()
+    {
+        ::mkdir(dir.File("served/ferry").c_str(), 0755);
+        WriteWholeFile(dir.File("ferry.ini"), kSettings);
+        LoadSettings();
+        serverSettings.readWrite = 1;
+        server.ClearLog();
+    }
+
+    // The write request for `name` is refused and leaves the settings alone.
+    void ExpectRefused(const std::string& name)
+    {
+        EXPECT_EQ(Reply(name, true), kAccess) << name;
+        EXPECT_EQ(server.Log(), "127.0.0.1 requested to write file " + name +
+                                    " in format octet\r\n"
+                                    "The requested file is the settings file of this server\r\n")
+            << name;
+        EXPECT_EQ(ReadWholeFile(dir.File("ferry.ini")).value_or("<gone>"), kSettings) << name;
+        server.ClearLog();
+    }
+
+    const std::string kSettings = "[FERRY]\r\nAccessMode=ReadWrite\r\n";
+    EnvironmentGuard xdg{"XDG_CONFIG_HOME", dir.File("served").c_str()};
+};
+
+TEST_F(SettingsFileAccess, NoNameReachesTheSettingsFileInUseForWriting)
+{
+    ASSERT_EQ(::symlink("ferry.ini", dir.File("alias.ini").c_str()), 0);
+    ASSERT_EQ(::link(dir.File("ferry.ini").c_str(), dir.File("hard.ini").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.Path().c_str(), dir.File("here").c_str()), 0);
+    for (const std::string& name :
+         {std::string("ferry.ini"), std::string("./ferry.ini"), std::string("sub/../ferry.ini"),
+          std::string("sub\\..\\ferry.ini"), dir.File("ferry.ini"), dir.Path() + "//ferry.ini",
+          std::string("alias.ini"), std::string("hard.ini"), std::string("here/ferry.ini")})
+        ExpectRefused(name);
+
+    EXPECT_EQ(Reply("ferry.ini"), Data(kSettings));
+    EXPECT_EQ(Reply("other.ini", true), Ack(0));
+}
+
+TEST_F(SettingsFileAccess, AlsoWhenItIsThePerUserFileOrDoesNotExistYet)
+{
+    // The per-user file, where a save falls back to, whether it exists yet
+    // or not.
+    ExpectRefused(dir.File("served/ferry/ferry.ini"));
+    WriteWholeFile(dir.File("served/ferry/ferry.ini"), "");
+    ExpectRefused(dir.File("served/ferry/ferry.ini"));
+
+    // Loaded from the per-user file, the working directory's file is still
+    // what the next start loads first, so a peer must not create it either,
+    // not even through a dangling link.
+    ASSERT_EQ(::unlink(dir.File("ferry.ini").c_str()), 0);
+    LoadSettings();
+    serverSettings.readWrite = 1;
+    ASSERT_EQ(::symlink(dir.File("ferry.ini").c_str(), dir.File("dangling.ini").c_str()), 0);
+    for (const char* name : {"ferry.ini", "sub/../ferry.ini", "dangling.ini"}) {
+        EXPECT_EQ(Reply(name, true), kAccess) << name;
+        EXPECT_FALSE(std::filesystem::exists(dir.File("ferry.ini"))) << name;
+    }
+    EXPECT_EQ(Reply("FERRY.INI", true), Ack(0)) << "letter case counts on this file system";
 }
 
 TEST_F(AccessPolicy, ControlCharactersInNamesCannotForgeLogLines)

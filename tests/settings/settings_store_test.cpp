@@ -232,6 +232,23 @@ TEST_F(SettingsStore, SavesInTheNewWorkingDirectoryAfterItMoved)
     EXPECT_FALSE(std::filesystem::exists(userFile));
 }
 
+// A peer must not write the file that was loaded, the one the next start
+// would load first or the one a save falls back to, wherever the working
+// directory has moved meanwhile.
+TEST_F(SettingsStore, KnowsEverySettingsFileInUse)
+{
+    WriteWholeFile(workFile, "[FERRY]\n");
+    LoadSettings();
+    TempDir moved;
+    WorkingDirectoryGuard inMoved(moved.Path());
+
+    EXPECT_TRUE(IsSettingsFile(workFile.c_str()));
+    EXPECT_TRUE(IsSettingsFile((moved.Path() + "/ferry.ini").c_str()));
+    EXPECT_TRUE(IsSettingsFile(userFile.c_str()));
+    EXPECT_FALSE(IsSettingsFile((work.Path() + "/other.ini").c_str()));
+    EXPECT_FALSE(IsSettingsFile((userFolder + "/ferry.ini.bak").c_str()));
+}
+
 TEST_F(SettingsStore, APerUserFileIsNeverPromotedToTheWorkingDirectory)
 {
     WriteUserFile("[FERRY]\nAccessMode=ReadWrite\n");
