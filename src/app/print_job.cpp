@@ -22,17 +22,27 @@ namespace {
 constexpr unsigned kPrinterErrorText = 32742;
 
 // The operator picks the printer and the copies only: the log's pages are
-// not known before it is laid out.
+// not known before it is laid out, and the job always prints all of them.
 bool AskForPrinter(QWidget* parent, ferryPrintOut& printout)
 {
     QPrinter& printer = printout.printer().printer();
     const PrintDialogPages pages = printout.getDialogInfo();
+    // The dialog shows "Print all" as chosen only if the printer says so.
+    printer.setPrintRange(QPrinter::AllPages);
     QPrintDialog dialog(&printer, parent);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, pages.maxPage > 0);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, pages.selToPage > 0);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     if (pages.maxPage > 0)
         dialog.setMinMax(pages.minPage, pages.maxPage);
+    // Without those options Qt's own dialog still offers "Pages from", a
+    // page set and a page list for CUPS to pick pages on the server, which a
+    // file then ignores; the whole group of page choices is greyed instead.
+    // Qt enables and disables the choices inside it, never the group.
+    if (pages.maxPage == 0) {
+        if (auto* pageChoices = dialog.findChild<QWidget*>(QStringLiteral("gbPrintRange")))
+            pageChoices->setEnabled(false);
+    }
     return dialog.exec() == QDialog::Accepted;
 }
 

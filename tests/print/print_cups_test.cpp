@@ -11,6 +11,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
@@ -213,11 +214,23 @@ void PrintCupsTest::printsTheLogOnTheDefaultQueueThroughThePrintDialog()
     f.append(text);
     const QDateTime submitted = QDateTime::currentDateTime().addSecs(-1);
     QString chosenPrinter;
-    DialogAnswerer answerer([&chosenPrinter](QWidget* w) {
-        if (auto* dialog = qobject_cast<QPrintDialog*>(w)) {
-            chosenPrinter = dialog->printer()->printerName();
-            dialog->accept();
+    QStringList controls;
+    DialogAnswerer answerer([&chosenPrinter, &controls](QWidget* w) {
+        auto* dialog = qobject_cast<QPrintDialog*>(w);
+        if (dialog == nullptr)
+            return;
+        // A queue of CUPS could pick pages on the server; choosing one must
+        // not bring the page choices back.
+        auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
+        const int chosen = printers->currentIndex();
+        for (int i = 0; i < printers->count(); ++i) {
+            printers->setCurrentIndex(i);
+            controls << printers->currentText() + QLatin1Char(':') +
+                            PrintDialogControls(dialog).join(QLatin1Char(','));
         }
+        printers->setCurrentIndex(chosen);
+        chosenPrinter = dialog->printer()->printerName();
+        dialog->accept();
     });
     QString deviceLine;
     QTimer watch;
@@ -233,6 +246,9 @@ void PrintCupsTest::printsTheLogOnTheDefaultQueueThroughThePrintDialog()
     // A queue with no location set is one of this machine.
     QCOMPARE(deviceLine, QStringLiteral("ferry-first on %1").arg(QSysInfo::machineHostName()));
     QCOMPARE(chosenPrinter, QStringLiteral("ferry-first"));
+    QVERIFY(controls.size() >= 3);
+    for (const QString& printer : controls)
+        QVERIFY2(printer.endsWith(QStringLiteral(":copies usable,all pages")), qPrintable(printer));
     const int pages = ferryApp::instance()->printerSession->setup.nMaxPage;
     QVERIFY(pages >= 2);
 

@@ -63,11 +63,7 @@ std::function<void(QWidget*)> PrintToFile(const QString& path, QStringList* dial
                 *dialogFacts << (dialog->testOption(QAbstractPrintDialog::PrintSelection)
                                      ? QStringLiteral("selection offered")
                                      : QStringLiteral("no selection"));
-                for (const char* name : {"printRange", "printSelection"}) {
-                    auto* choice = dialog->findChild<QRadioButton*>(QLatin1String(name));
-                    if (choice != nullptr && choice->isVisible() && choice->isEnabled())
-                        *dialogFacts << QStringLiteral("%1 usable").arg(QLatin1String(name));
-                }
+                *dialogFacts << PrintDialogControls(dialog);
             }
             if (auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
                 file->setText(path);
@@ -126,7 +122,8 @@ void PrintDialogsTest::printDialogOffersPrinterAndCopiesOnly()
         f.frame()->cmPrint();
         QCOMPARE(answerer.titles.size(), 1);
     }
-    QCOMPARE(facts, QStringList({QStringLiteral("no page range"), QStringLiteral("no selection")}));
+    QCOMPARE(facts, QStringList({QStringLiteral("no page range"), QStringLiteral("no selection"),
+                                 QStringLiteral("copies usable"), QStringLiteral("all pages")}));
     // A file makes no copies of its own, so each copy is written out.
     QCOMPARE(PdfPageCount(pdf), 2);
     QCOMPARE(PdfPageLines(pdf, 1).size(), 5);
