@@ -26,6 +26,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolBar>
 
 #include <csignal>
 #include <pwd.h>
@@ -104,6 +105,7 @@ private slots:
     void printsTheLogOnTheDefaultQueueThroughThePrintDialog();
     void sameDefaultKeepsPrintSetupChoicesAnotherReplacesThem();
     void withoutAnyPrinterTheCommandsAreDisabled();
+    void printGreysOutSoonAfterTheDefaultPrinterGoes();
 };
 
 bool PrintCupsTest::startScheduler(QString* why)
@@ -325,6 +327,36 @@ void PrintCupsTest::withoutAnyPrinterTheCommandsAreDisabled()
     QVERIFY(makeDefault(QStringLiteral("ferry-first")));
     f.frame()->updateCommands();
     QVERIFY(f.frame()->action(command::kPrint)->isEnabled());
+}
+
+// Nothing tells the program that the default printer went away: the
+// commands are looked at again while the window shows, without a menu
+// being opened, and while entries keep arriving.
+void PrintCupsTest::printGreysOutSoonAfterTheDefaultPrinterGoes()
+{
+    PrintFrame f;
+    const QString entry = QStringLiteral("Sun, 06 Dec 26 01:50:00  entry\r\n");
+    f.append(entry.toUtf8());
+    QAction* print = f.frame()->action(command::kPrint);
+    QWidget* button =
+        f.frame()->findChild<QToolBar*>(QStringLiteral("toolBar"))->widgetForAction(print);
+    QTRY_VERIFY(button->isEnabled());
+
+    QTimer entries;
+    connect(&entries, &QTimer::timeout, this, [&f, &entry] { f.append(entry.toUtf8()); });
+    entries.start(20);
+    QVERIFY(Run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), QStringLiteral("ferry-first")}));
+    QTRY_VERIFY_WITH_TIMEOUT(!button->isEnabled(), 1000);
+    QVERIFY(!f.frame()->action(command::kPrintSetup)->isEnabled());
+    QVERIFY(QApplication::activePopupWidget() == nullptr);
+
+    // And back again when a default printer comes (making the printer
+    // object for it takes a while, so the next look may come later).
+    QVERIFY(addQueue(QStringLiteral("ferry-first")));
+    QVERIFY(makeDefault(QStringLiteral("ferry-first")));
+    QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), 5000);
+    entries.stop();
+    QVERIFY(f.view()->logText().count("entry") > 10);
 }
 
 int main(int argc, char** argv)
