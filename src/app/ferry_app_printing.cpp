@@ -5,10 +5,10 @@
 #include "app/ferry_app.h"
 #include "app/ferry_edit_file.h"
 #include "app/ferry_print_out.h"
+#include "app/ferry_print_setup_dlg.h"
 #include "app/print_job.h"
 #include "app/printer_session.h"
 
-#include <QPageSetupDialog>
 #include <QPrinterInfo>
 
 namespace {
@@ -70,6 +70,6 @@ int ferryApp::printLog(ferryEditFile* view, QWidget* parent, bool prompt)
 
 void ferryApp::printSetup(QWidget* owner)
 {
-    QPageSetupDialog dialog(&ensurePrinter().printer(), owner);
+    ferryPrintSetupDlg dialog(ensurePrinter().printer(), owner);
     dialog.exec();
 }

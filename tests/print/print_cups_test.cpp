@@ -5,6 +5,7 @@
 #include "app/command_ids.h"
 #include "app/ferry_app.h"
 #include "app/ferry_edit_file.h"
+#include "app/ferry_print_setup_dlg.h"
 #include "app/printer_session.h"
 #include "app/sdi_dec_frame.h"
 #include "print_test_support.h"
@@ -18,7 +19,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QProcess>
 #include <QRadioButton>
@@ -276,35 +276,59 @@ void PrintCupsTest::sameDefaultKeepsPrintSetupChoicesAnotherReplacesThem()
     PrintFrame f;
     QVERIFY(makeDefault(QStringLiteral("ferry-first")));
     f.frame()->updateCommands();
+    QStringList offered;
     {
-        DialogAnswerer answerer([](QWidget* w) {
-            auto* dialog = qobject_cast<QPageSetupDialog*>(w);
+        // The operator chooses another printer than the default, and
+        // landscape pages.
+        DialogAnswerer answerer([&offered](QWidget* w) {
+            auto* dialog = qobject_cast<ferryPrintSetupDlg*>(w);
             if (dialog == nullptr)
                 return;
-            if (auto* landscape = dialog->findChild<QRadioButton*>(QStringLiteral("landscape")))
-                landscape->click();
+            QComboBox* printers = dialog->printerChoice();
+            for (int i = 0; i < printers->count(); ++i)
+                offered << printers->itemText(i);
+            offered << printers->currentText();
+            printers->setCurrentIndex(printers->findText(QStringLiteral("ferry-second")));
+            dialog->landscape()->click();
             dialog->accept();
         });
         f.frame()->cmPrintSetup();
-        QCOMPARE(answerer.titles.size(), 1);
+        QCOMPARE(answerer.titles, QStringList{QStringLiteral("Print Setup")});
     }
+    QCOMPARE(offered, QStringList({QStringLiteral("ferry-first"), QStringLiteral("ferry-second"),
+                                   QStringLiteral("ferry-first")}));
     auto orientation = [] {
         return ferryApp::instance()->printerSession->printer().pageLayout().orientation();
     };
+    auto chosenPrinter = [] {
+        return ferryApp::instance()->printerSession->printer().printerName();
+    };
     QCOMPARE(orientation(), QPageLayout::Landscape);
+    QCOMPARE(chosenPrinter(), QStringLiteral("ferry-second"));
 
     // Setting the same default again is no change.
     QVERIFY(makeDefault(QStringLiteral("ferry-first")));
     f.frame()->updateCommands();
     QCOMPARE(ferryApp::instance()->printerSession->deviceName(), QStringLiteral("ferry-first"));
     QCOMPARE(orientation(), QPageLayout::Landscape);
+    QCOMPARE(chosenPrinter(), QStringLiteral("ferry-second"));
+    // The print dialog starts from the printer chosen.
+    QString dialogPrinter;
+    DialogAnswerer canceller([&dialogPrinter](QWidget* w) {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(w)) {
+            dialogPrinter =
+                dialog->findChild<QComboBox*>(QStringLiteral("printers"))->currentText();
+            dialog->reject();
+        }
+    });
+    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame()), 0);
+    QCOMPARE(dialogPrinter, QStringLiteral("ferry-second"));
 
     // Another default printer brings a new printer object without them.
     QVERIFY(makeDefault(QStringLiteral("ferry-second")));
     f.frame()->updateCommands();
     QCOMPARE(ferryApp::instance()->printerSession->deviceName(), QStringLiteral("ferry-second"));
-    QCOMPARE(ferryApp::instance()->printerSession->printer().printerName(),
-             QStringLiteral("ferry-second"));
+    QCOMPARE(chosenPrinter(), QStringLiteral("ferry-second"));
     QCOMPARE(orientation(), QPageLayout::Portrait);
     QVERIFY(f.frame()->action(command::kPrint)->isEnabled());
 }

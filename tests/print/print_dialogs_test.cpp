@@ -5,6 +5,7 @@
 #include "app/command_ids.h"
 #include "app/ferry_app.h"
 #include "app/ferry_edit_file.h"
+#include "app/ferry_print_setup_dlg.h"
 #include "app/print_error_report.h"
 #include "app/printer_session.h"
 #include "app/sdi_dec_frame.h"
@@ -13,11 +14,13 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPageSetupDialog>
+#include <QPageLayout>
 #include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
@@ -266,24 +269,44 @@ void PrintDialogsTest::printSetupChoicesApplyToLaterPrints()
     const QString pdf = dir.filePath(QStringLiteral("landscape.pdf"));
     UsePdfPrinter(pdf);
     PrinterSession* printer = ferryApp::instance()->printerSession.get();
-    DialogAnswerer answerer([](QWidget* w) {
-        auto* dialog = qobject_cast<QPageSetupDialog*>(w);
+    QString printerShown;
+    DialogAnswerer answerer([&printerShown](QWidget* w) {
+        auto* dialog = qobject_cast<ferryPrintSetupDlg*>(w);
         if (dialog == nullptr)
             return;
-        if (auto* landscape = dialog->findChild<QRadioButton*>(QStringLiteral("landscape")))
-            landscape->click();
+        printerShown = dialog->printerChoice()->currentText();
+        dialog->paperChoice()->setCurrentIndex(
+            dialog->paperChoice()->findData(static_cast<int>(QPageSize::Letter)));
+        dialog->landscape()->click();
+        for (int side = 0; side < 4; ++side)
+            dialog->margin(side)->setValue(10.0 + side);
         dialog->accept();
     });
     f.frame()->cmPrintSetup();
-    QCOMPARE(answerer.titles.size(), 1);
+    QCOMPARE(answerer.titles, QStringList{QStringLiteral("Print Setup")});
+    // Without any printing system the file stays the printer.
+    QCOMPARE(printerShown, QStringLiteral("Print to File (PDF)"));
     // Still no default printer: the same printer object, with its choices.
     f.frame()->updateCommands();
     QCOMPARE(ferryApp::instance()->printerSession.get(), printer);
+    QCOMPARE(printer->printer().pageLayout().margins(QPageLayout::Millimeter),
+             QMarginsF(10, 11, 12, 13));
     QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame(), false), 1);
     QProcess info;
     info.start(QStringLiteral("pdfinfo"), {pdf});
     info.waitForFinished(60000);
-    QVERIFY2(info.readAllStandardOutput().contains("842 x 595"), "not landscape");
+    QVERIFY2(info.readAllStandardOutput().contains("792 x 612"), "not Letter, landscape");
+
+    // Cancel changes nothing.
+    DialogAnswerer canceller([](QWidget* w) {
+        if (auto* dialog = qobject_cast<ferryPrintSetupDlg*>(w)) {
+            dialog->landscape()->setChecked(false);
+            dialog->findChild<QRadioButton*>(QStringLiteral("portrait"))->setChecked(true);
+            dialog->reject();
+        }
+    });
+    f.frame()->cmPrintSetup();
+    QCOMPARE(printer->printer().pageLayout().orientation(), QPageLayout::Landscape);
 }
 
 int main(int argc, char** argv)
