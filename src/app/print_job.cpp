@@ -16,6 +16,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -44,6 +46,36 @@ bool AskForPrinter(QWidget* parent, ferryPrintOut& printout)
             pageChoices->setEnabled(false);
     }
     return dialog.exec() == QDialog::Accepted;
+}
+
+// Who a file is on disk, so that a failed job removes the file it wrote
+// and nothing that has taken its name since.
+struct FileIdentity
+{
+    bool regular = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity IdentifyFile(const QByteArray& path)
+{
+    struct stat status = {};
+    if (::stat(path.constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return {};
+    return {true, status.st_dev, status.st_ino};
+}
+
+// A job writes only into a regular file or a new one. Opening a FIFO for
+// writing waits until something reads it, which would stop the one thread
+// and every transfer with it; a device or a directory is no place for a
+// log either. A name that cannot be looked at is left for the opening to
+// judge.
+bool MayPrintInto(const QByteArray& path)
+{
+    struct stat status = {};
+    return ::stat(path.constData(), &status) != 0 || S_ISREG(status.st_mode);
 }
 
 [[noreturn]] void ThrowPrinterError()
@@ -127,9 +159,15 @@ int RunPrintJob(QWidget* owner, ferryPrintOut& printout, bool prompt)
     // A page range chosen in an earlier dialog would leave pages out.
     printer.setPrintRange(QPrinter::AllPages);
     printer.setFromTo(0, 0);
+    const QByteArray file = QFile::encodeName(printer.outputFileName());
+    if (!file.isEmpty() && !MayPrintInto(file)) {
+        ReportPrintError(parent, printout.title(), spool::kError);
+        return spool::kError;
+    }
     QPainter dc;
     if (!dc.begin(&printer))
         ThrowPrinterError();
+    const FileIdentity written = file.isEmpty() ? FileIdentity() : IdentifyFile(file);
 
     int result = spool::kPrinted;
     {
@@ -149,8 +187,8 @@ int RunPrintJob(QWidget* owner, ferryPrintOut& printout, bool prompt)
             result = spool::kError;
     }
     // A job that did not print leaves no half-written file behind.
-    if (result != spool::kPrinted && !printer.outputFileName().isEmpty())
-        QFile::remove(printer.outputFileName());
+    if (result != spool::kPrinted && written.regular && IdentifyFile(file) == written)
+        ::unlink(file.constData());
     if (result < spool::kNoJob)
         ReportPrintError(parent, printout.title(), result);
     return result;

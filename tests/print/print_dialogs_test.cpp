@@ -29,6 +29,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
+
 namespace {
 
 QByteArray ManyLines(int count)
@@ -92,6 +97,9 @@ private slots:
     void printDialogOffersPrinterAndCopiesOnly();
     void printingBoxNamesPageTitleAndPrinter();
     void cancelStopsTheJobAndSaysSo();
+    void aFailedJobRemovesOnlyTheFileItWrote();
+    void onlyARegularOrNewFileIsPrintedInto_data();
+    void onlyARegularOrNewFileIsPrintedInto();
     void spoolerFailuresNameTheirReason();
     void deviceThatCannotOpenIsReportedAsPrinterError();
     void printSetupChoicesApplyToLaterPrints();
@@ -225,6 +233,83 @@ void PrintDialogsTest::cancelStopsTheJobAndSaysSo()
     escape.start(0);
     QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame(), false), -2);
     QCOMPARE(answerer.texts.size(), 2);
+}
+
+void PrintDialogsTest::aFailedJobRemovesOnlyTheFileItWrote()
+{
+    PrintFrame f;
+    f.append(ManyLines(300));
+    const QString pdf = dir.filePath(QStringLiteral("replaced.pdf"));
+    const QString moved = dir.filePath(QStringLiteral("moved.pdf"));
+    UsePdfPrinter(pdf);
+    // While the job runs, its file is moved away and another takes its name.
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        QWidget* box = PrintingBox();
+        if (box == nullptr || LineText(box, "pageLine") != QLatin1String("Now printing Page 2 of"))
+            return;
+        auto* cancel = box->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        if (!cancel->isEnabled())
+            return;
+        QVERIFY(QFile::rename(pdf, moved));
+        QFile scratch(pdf);
+        QVERIFY(scratch.open(QIODevice::WriteOnly));
+        scratch.write("someone else's\n");
+        scratch.close();
+        cancel->click();
+    });
+    watch.start(0);
+    DialogAnswerer answerer(PrintToFile(pdf));
+    QCOMPARE(ferryApp::instance()->printLog(f.view(), f.frame(), false), -2);
+    QCOMPARE(answerer.titles, QStringList{QStringLiteral("Print Error")});
+    QFile scratch(pdf);
+    QVERIFY(scratch.open(QIODevice::ReadOnly));
+    QCOMPARE(scratch.readAll(), QByteArray("someone else's\n"));
+    QVERIFY(QFile::exists(moved));
+}
+
+void PrintDialogsTest::onlyARegularOrNewFileIsPrintedInto_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << QStringLiteral("fifo");
+    QTest::newRow("character device") << QStringLiteral("device");
+}
+
+// Opening a FIFO for writing waits for a reader, which would stop the
+// server; a device node is no file either, and a failed job must not remove
+// it. Both are refused before anything is opened.
+void PrintDialogsTest::onlyARegularOrNewFileIsPrintedInto()
+{
+    QFETCH(QString, kind);
+    PrintFrame f;
+    f.append(ManyLines(3));
+    const QString node = dir.filePath(kind);
+    const QByteArray nodeName = QFile::encodeName(node);
+    ::unlink(nodeName.constData());
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(nodeName.constData(), 0600), 0);
+    } else if (::mknod(nodeName.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0) {
+        QSKIP("making a device node needs root");
+    }
+    // A reader waits on the node, so a job that opened it would not hang
+    // the test but leave its bytes there.
+    const int reader = ::open(nodeName.constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    UsePdfPrinter(node);
+    DialogAnswerer answerer(PrintToFile(node));
+    const int result = ferryApp::instance()->printLog(f.view(), f.frame(), false);
+    char byte = 0;
+    const ssize_t got = ::read(reader, &byte, 1);
+    ::close(reader);
+    QCOMPARE(result, -1);
+    QCOMPARE(answerer.texts,
+             QStringList{QStringLiteral("'TFTP Daemon Log' not printed. Error encountered during "
+                                        "print.")});
+    QVERIFY(got <= 0);
+    struct stat after = {};
+    QCOMPARE(::stat(nodeName.constData(), &after), 0);
+    QVERIFY(kind == QLatin1String("fifo") ? S_ISFIFO(after.st_mode) : S_ISCHR(after.st_mode));
+    ::unlink(nodeName.constData());
 }
 
 void PrintDialogsTest::spoolerFailuresNameTheirReason()
