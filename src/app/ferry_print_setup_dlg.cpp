@@ -84,8 +84,11 @@ ferryPrintSetupDlg::ferryPrintSetupDlg(QPrinter& printer, QWidget* parent)
         margins[side]->setValue(values[side]);
         auto* label = new QLabel(labels[side]);
         label->setBuddy(margins[side]);
-        marginGrid->addWidget(label, side / 2, (side % 2) * 2);
-        marginGrid->addWidget(margins[side], side / 2, (side % 2) * 2 + 1);
+        // Left and right side by side, top and bottom below them.
+        const int row = side % 2;
+        const int column = side / 2 * 2;
+        marginGrid->addWidget(label, row, column);
+        marginGrid->addWidget(margins[side], row, column + 1);
     }
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
