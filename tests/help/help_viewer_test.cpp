@@ -8,6 +8,7 @@
 #include "app/resource_paths.h"
 #include "help_test_support.h"
 
+#include <QDebug>
 #include <QDialog>
 #include <QDir>
 #include <QPushButton>
@@ -218,20 +219,11 @@ private slots:
         QCOMPARE(WinHelp(&window, kFile, kHelpContents, 0), 1);
         const QRect screen = window.screen()->availableGeometry();
         const QRect viewer = Viewer()->frameGeometry();
-        const auto where = [&] {
-            return QStringLiteral("viewer %1,%2 %3x%4, asker %5,%6 %7x%8")
-                .arg(viewer.x())
-                .arg(viewer.y())
-                .arg(viewer.width())
-                .arg(viewer.height())
-                .arg(window.frameGeometry().x())
-                .arg(window.frameGeometry().y())
-                .arg(window.frameGeometry().width())
-                .arg(window.frameGeometry().height());
-        };
-        QVERIFY2(screen.contains(viewer), qPrintable(where()));
-        QVERIFY2(room != viewer.intersects(window.frameGeometry()), qPrintable(where()));
-        QVERIFY2(viewer.width() >= 300, qPrintable(where()));
+        QString where;
+        QDebug(&where) << "viewer" << viewer << "asker" << window.frameGeometry();
+        QVERIFY2(screen.contains(viewer), qPrintable(where));
+        QVERIFY2(room != viewer.intersects(window.frameGeometry()), qPrintable(where));
+        QVERIFY2(viewer.width() >= 300, qPrintable(where));
     }
 
     void anOpenViewerMakesWayForTheWindowThatAsks()
