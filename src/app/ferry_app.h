@@ -95,6 +95,8 @@ private:
     std::unique_ptr<ContextHelp> contextHelp;
     bool serverUp = false;
     bool headlessMode = false;
+    // Above 0 while a dialog holds the printer object.
+    int printerHeld = 0;
 };
 
 // An error raised by the window layer itself; its report has a caption of

@@ -13,7 +13,8 @@
 
 namespace {
 
-// Above 0 exactly while a job runs, even when the job throws.
+// Above 0 exactly while a job runs (or the printer object is otherwise in
+// use), even when the job throws.
 class PrintingCounted
 {
 public:
@@ -49,7 +50,7 @@ PrinterSession& ferryApp::ensurePrinter()
 // in Print Setup.
 void ferryApp::updatePrinter()
 {
-    if (!printerSession || printingCount > 0)
+    if (!printerSession || printingCount > 0 || printerHeld > 0)
         return;
     if (!printerSession->isForDefault(QPrinterInfo::defaultPrinterName()))
         printerSession = PrinterSession::ForDefaultPrinter();
@@ -71,5 +72,8 @@ int ferryApp::printLog(ferryEditFile* view, QWidget* parent, bool prompt)
 void ferryApp::printSetup(QWidget* owner)
 {
     ferryPrintSetupDlg dialog(ensurePrinter().printer(), owner);
+    // The dialog writes into this printer object; a change of the default
+    // printer meanwhile replaces it only once the dialog is closed.
+    PrintingCounted held(printerHeld);
     dialog.exec();
 }

@@ -106,6 +106,7 @@ private slots:
     void sameDefaultKeepsPrintSetupChoicesAnotherReplacesThem();
     void withoutAnyPrinterTheCommandsAreDisabled();
     void printGreysOutSoonAfterTheDefaultPrinterGoes();
+    void printSetupKeepsItsPrinterWhileOpen();
 };
 
 bool PrintCupsTest::startScheduler(QString* why)
@@ -381,6 +382,35 @@ void PrintCupsTest::printGreysOutSoonAfterTheDefaultPrinterGoes()
     QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), 5000);
     entries.stop();
     QVERIFY(f.view()->logText().count("entry") > 10);
+}
+
+// The commands are judged again while Print Setup is open; a new default
+// printer must not take the printer away from under the dialog.
+void PrintCupsTest::printSetupKeepsItsPrinterWhileOpen()
+{
+    PrintFrame f;
+    QVERIFY(addQueue(QStringLiteral("ferry-second")));
+    QVERIFY(makeDefault(QStringLiteral("ferry-first")));
+    f.frame()->updateCommands();
+    PrinterSession* before = ferryApp::instance()->printerSession.get();
+    PrinterSession* during = nullptr;
+    DialogAnswerer answerer([this, &during](QWidget* w) {
+        auto* dialog = qobject_cast<ferryPrintSetupDlg*>(w);
+        if (dialog == nullptr)
+            return;
+        QVERIFY(makeDefault(QStringLiteral("ferry-second")));
+        QTest::qWait(1500);
+        during = ferryApp::instance()->printerSession.get();
+        dialog->landscape()->click();
+        dialog->accept();
+    });
+    f.frame()->cmPrintSetup();
+    QCOMPARE(answerer.titles, QStringList{QStringLiteral("Print Setup")});
+    QCOMPARE(during, before);
+    // Once the dialog is closed, the new default takes over.
+    QTRY_COMPARE_WITH_TIMEOUT(ferryApp::instance()->printerSession->deviceName(),
+                              QStringLiteral("ferry-second"), 3000);
+    QVERIFY(makeDefault(QStringLiteral("ferry-first")));
 }
 
 int main(int argc, char** argv)
