@@ -66,4 +66,6 @@ private:
     ContextHelp helpFilter;
     QPointer<SDIDecFrame> frame;
     bool headlessMode = false;
+    // Above 0 while a dialog holds the printer object.
+    int printerHeld = 0;
 };

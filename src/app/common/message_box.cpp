@@ -1,14 +1,22 @@
 #include "app/common/message_box.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QMessageBox>
+#include <QSpacerItem>
+#include <QStyle>
 
+#include <algorithm>
 #include <cstdio>
 
 namespace {
 
 bool headlessBoxes = false;
 QString beepLog;
+
+// No caption widens a box beyond this; a longer one may be cut.
+constexpr int kWidestCaptionRoom = 640;
 
 QMessageBox::Icon ToQtIcon(BoxIcon icon)
 {
@@ -52,6 +60,32 @@ BoxAnswer FromQtButton(int button)
     }
 }
 
+// What the window manager's title bar needs to show `caption` whole: its
+// text, in the bold face title bars often use, beside the window menu's
+// icon and the minimize, maximize and close buttons, each about a title
+// bar's height wide, and a little room around them. Qt sizes a box by its
+// text and allows too little for the caption, which then shows cut short.
+int TitleBarWidth(const QWidget& box, const QString& caption)
+{
+    QFont font = QApplication::font();
+    font.setBold(true);
+    const int square = box.style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    return QFontMetrics(font).horizontalAdvance(caption) + 5 * square;
+}
+
+// The box takes the width its layout asks for at least, so an empty item of
+// that width beside the buttons, in the last row, makes room for the
+// caption without making the box taller.
+void MakeRoomForCaption(QMessageBox& box)
+{
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (grid == nullptr)
+        return;
+    const int width = std::min(TitleBarWidth(box, box.windowTitle()), kWidestCaptionRoom);
+    grid->addItem(new QSpacerItem(width, 0, QSizePolicy::Fixed, QSizePolicy::Fixed),
+                  grid->rowCount() - 1, 0, 1, grid->columnCount());
+}
+
 const char* AnswerName(BoxAnswer answer)
 {
     switch (answer) {
@@ -82,6 +116,7 @@ BoxAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& cap
         return headlessAnswer;
     }
     QMessageBox box(ToQtIcon(icon), caption, text, ToQtButtons(buttons), owner);
+    MakeRoomForCaption(box);
     if (owner == nullptr)
         box.setWindowModality(Qt::ApplicationModal);
     return FromQtButton(box.exec());

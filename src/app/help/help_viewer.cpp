@@ -44,7 +44,7 @@ HelpViewer::HelpViewer()
     backButton->setEnabled(false);
     forwardButton->setEnabled(false);
 
-    resize(600, 640);
+    resize(preferredSize());
     updateTitle();
 }
 
@@ -90,10 +90,18 @@ QString HelpViewer::visibleText() const
     return browser->toPlainText();
 }
 
+// The page's own title follows the viewer's name, unless it begins with
+// that name already ("ferry Help Contents").
 void HelpViewer::updateTitle()
 {
+    const QString name = tr("ferry Help");
     const QString title = pageTitle();
-    setWindowTitle(title.isEmpty() ? tr("ferry Help") : tr("ferry Help - %1").arg(title));
+    if (title.isEmpty())
+        setWindowTitle(name);
+    else if (title.startsWith(name))
+        setWindowTitle(title);
+    else
+        setWindowTitle(tr("%1 - %2").arg(name, title));
 }
 
 void HelpViewer::bringForward()

@@ -5,6 +5,7 @@
 // the program's other windows: it never keeps the program running once the
 // main window has closed, and a modal dialog does not lock it.
 
+#include <QSize>
 #include <QString>
 #include <QUrl>
 #include <QWidget>
@@ -18,6 +19,9 @@ class HelpViewer : public QWidget
 
 public:
     HelpViewer();
+
+    // The size a new viewer asks for, where the screen has room.
+    static QSize preferredSize() { return {600, 640}; }
 
     // Shows the page at `page` (a local file) with `contents` and
     // `usingHelp` as the targets of the buttons of those names.

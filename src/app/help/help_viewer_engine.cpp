@@ -82,9 +82,16 @@ QString ReadHelpSet(const QString& file, HelpSet* set)
     return {};
 }
 
-// Beside the window that asked, where it hides neither the log nor the menu
-// the reader may want to ask about next; as far right as the screen allows.
-void PlaceBeside(HelpViewer* viewer, const QWidget* owner)
+// Narrower than this, a help page is hard to read.
+constexpr int kNarrowestViewer = 320;
+
+// Beside the window that asked, so the reader sees both: on the side with
+// more room, narrowed to that room if need be, and wholly on the screen.
+// Only where neither side leaves room for a readable page does it cover
+// part of that window. The viewer's frame is not known before the window
+// manager has framed it; the asker's frame, from the same window manager,
+// stands in for it.
+void PlaceBeside(HelpViewer* viewer, const QWidget* owner, QSize size)
 {
     if (owner == nullptr)
         return;
@@ -93,11 +100,29 @@ void PlaceBeside(HelpViewer* viewer, const QWidget* owner)
     if (screen == nullptr)
         return;
     const QRect area = screen->availableGeometry();
-    const QRect beside = window->frameGeometry();
-    QPoint origin(beside.right() + 1, beside.top());
-    origin.setX(std::max(area.left(), std::min(origin.x(), area.right() + 1 - viewer->width())));
-    origin.setY(std::max(area.top(), std::min(origin.y(), area.bottom() + 1 - viewer->height())));
-    viewer->move(origin);
+    const QRect asker = window->frameGeometry();
+    const QSize frame = asker.size() - window->geometry().size();
+    const int roomRight = area.right() - asker.right();
+    const int roomLeft = asker.left() - area.left();
+    const bool right = roomRight >= roomLeft;
+    const int room = std::max(roomRight, roomLeft) - frame.width();
+    const int narrowest = std::max(kNarrowestViewer, viewer->minimumSizeHint().width());
+    size.setWidth(
+        std::min(std::max(std::min(size.width(), room), narrowest), area.width() - frame.width()));
+    size.setHeight(std::min(size.height(), area.height() - frame.height()));
+    const QSize outer = size + frame;
+    const int x = right ? asker.right() + 1 : asker.left() - outer.width();
+    viewer->resize(size);
+    viewer->move(std::clamp(x, area.left(), area.right() + 1 - outer.width()),
+                 std::clamp(asker.top(), area.top(), area.bottom() + 1 - outer.height()));
+}
+
+// A viewer already open stays where the reader left it, unless it hides
+// the window that now asks.
+bool Covers(const HelpViewer* viewer, const QWidget* owner)
+{
+    return owner != nullptr && viewer->isVisible() &&
+           viewer->frameGeometry().intersects(owner->window()->frameGeometry());
 }
 
 HelpViewer* OpenViewer(const QWidget* owner)
@@ -107,7 +132,9 @@ HelpViewer* OpenViewer(const QWidget* owner)
         viewer = new HelpViewer;
         // Closed by the reader, it is gone; the next request opens a new one.
         viewer->setAttribute(Qt::WA_DeleteOnClose);
-        PlaceBeside(viewer, owner);
+        PlaceBeside(viewer, owner, HelpViewer::preferredSize());
+    } else if (Covers(viewer, owner)) {
+        PlaceBeside(viewer, owner, viewer->size());
     }
     // Help asked for from a modal dialog must be readable while the dialog
     // stays open: a window that belongs to the modal one is not locked by it.

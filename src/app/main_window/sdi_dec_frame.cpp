@@ -17,6 +17,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
@@ -27,7 +28,18 @@
 #include <QTimer>
 #include <QToolBar>
 
+#include <algorithm>
+
 namespace {
+
+// The printer rule asks the printing system for its default printer, which
+// nothing announces when it changes and which takes milliseconds (a round
+// trip to the CUPS scheduler). So while the window shows, the rules are
+// applied again at most this often, and the look never takes more than a
+// twentieth of the time, however slow the printing system answers. The
+// datagrams and log entries never wait for it.
+constexpr int kIdleUpdateMs = 400;
+constexpr qint64 kIdleUpdateShare = 20;
 
 // The hint of a command or pop-up; empty where the string table has none.
 QString Hint(int id)
@@ -79,6 +91,9 @@ SDIDecFrame::SDIDecFrame(TftpServer& server, LogPrinting& printing, ContextHelp&
 
     connect(view, &ferryEditFile::commandStateChanged, this, &SDIDecFrame::updateCommands);
     connect(view, &ferryEditFile::fileNameChanged, this, &SDIDecFrame::updateTitle);
+    idleUpdateTimer = new QTimer(this);
+    idleUpdateTimer->setSingleShot(true);
+    connect(idleUpdateTimer, &QTimer::timeout, this, &SDIDecFrame::updateCommandsWhileIdle);
     updateCommands();
     resize(DefaultSize());
 }
@@ -259,6 +274,29 @@ void SDIDecFrame::updateCommands()
     action(command::kClearAll)->setEnabled(view->holdsText());
     action(command::kFind)->setEnabled(!view->findOpen());
     action(command::kNext)->setEnabled(view->hasSearchText());
+}
+
+void SDIDecFrame::updateCommandsWhileIdle()
+{
+    QElapsedTimer took;
+    took.start();
+    updateCommands();
+    idleUpdateTimer->start(
+        static_cast<int>(std::max<qint64>(kIdleUpdateMs, took.elapsed() * kIdleUpdateShare)));
+}
+
+// Without a display, or minimized, nobody sees the commands' states.
+void SDIDecFrame::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!idleUpdateTimer->isActive())
+        idleUpdateTimer->start(kIdleUpdateMs);
+}
+
+void SDIDecFrame::hideEvent(QHideEvent* event)
+{
+    QMainWindow::hideEvent(event);
+    idleUpdateTimer->stop();
 }
 
 void SDIDecFrame::closeEvent(QCloseEvent* event)

@@ -1,10 +1,11 @@
 #pragma once
 
 // The main window: menu, tool bar, status bar and the log view as its
-// client. Every command's enabling rule is applied when a menu opens and
-// whenever the state it looks at changes, which keeps the tool bar current.
-// It starts the server once its log view is set up, and when it may close
-// it stops the server and closes the help it opened.
+// client. Every command's enabling rule is applied when a menu opens,
+// whenever the state it looks at changes, and again and again while the
+// window shows, which keeps the tool bar current. It starts the server once
+// its log view is set up, and when it may close it stops the server and
+// closes the help it opened.
 
 #include <QMainWindow>
 
@@ -58,6 +59,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
 
 private:
     bool closeCheck();
@@ -67,6 +70,7 @@ private:
     void createStatusBar();
     void updateTitle(const QString& fileName);
     void updateKeyIndicators();
+    void updateCommandsWhileIdle();
     QAction* addCommand(int commandId, const QString& text, std::function<void()> handler);
     void trackPopupHint(QMenu* menu, int firstCommand);
 
@@ -77,6 +81,7 @@ private:
     std::map<int, QAction*> actions;
     QLabel* indicators[3] = {};
     QTimer* keyStateTimer = nullptr;
+    QTimer* idleUpdateTimer = nullptr;
     bool printerKnown = false;
     bool printerReady = false;
     bool closingWithoutAsking = false;

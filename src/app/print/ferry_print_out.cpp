@@ -8,6 +8,7 @@
 #include <QFontMetrics>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QScrollBar>
 
 namespace {
 
@@ -91,6 +92,7 @@ void ferryPrintOut::preparePage()
     const int printerDpiY = printerDevice->logicalDpiY();
 
     savedViewSize = view->size();
+    savedScroll = QPoint(view->horizontalScrollBar()->value(), view->verticalScrollBar()->value());
     const QSize nonClient = view->size() - view->viewport()->size();
 
     savedViewTransform = dc->viewTransformEnabled();
@@ -105,9 +107,14 @@ void ferryPrintOut::preparePage()
     view->resize((logicalPage + nonClient).boundedTo(ViewSizeLimit(*view, kJobRuns)));
 }
 
+// A view made as large as a page scrolls less far, and its scroll bars
+// keep what they had to give up; they go back to where the operator left
+// them.
 void ferryPrintOut::restorePage()
 {
     view->resize(savedViewSize);
+    view->horizontalScrollBar()->setValue(savedScroll.x());
+    view->verticalScrollBar()->setValue(savedScroll.y());
     view->setUpdatesEnabled(true);
     dc->setWindow(savedWindow);
     dc->setViewport(savedViewport);

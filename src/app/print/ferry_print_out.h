@@ -6,6 +6,7 @@
 // space in which one unit is one screen pixel, so a printed page holds what
 // a window of the paper's printable size would show on the screen.
 
+#include <QPoint>
 #include <QPointer>
 #include <QRect>
 #include <QSize>
@@ -70,4 +71,5 @@ private:
     QRect savedViewport;
     QRect savedWindow;
     QSize savedViewSize;
+    QPoint savedScroll;
 };

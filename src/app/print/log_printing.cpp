@@ -2,15 +2,16 @@
 
 #include "app/log_view/ferry_edit_file.h"
 #include "app/print/ferry_print_out.h"
+#include "app/print/ferry_print_setup_dlg.h"
 #include "app/print/log_page.h"
 #include "app/print/print_job.h"
 
-#include <QPageSetupDialog>
 #include <QPrinterInfo>
 
 namespace {
 
-// Above 0 exactly while a job runs, even when the job throws.
+// Above 0 exactly while a job runs (or the printer object is otherwise in
+// use), even when the job throws.
 class PrintingCounted
 {
 public:
@@ -46,7 +47,7 @@ PrinterSession& LogPrinting::ensurePrinter()
 // in Print Setup.
 void LogPrinting::updatePrinter()
 {
-    if (!printerSession || jobsRunning > 0)
+    if (!printerSession || jobsRunning > 0 || printerHeld > 0)
         return;
     if (!printerSession->isForDefault(QPrinterInfo::defaultPrinterName()))
         printerSession = PrinterSession::ForDefaultPrinter();
@@ -67,7 +68,10 @@ int LogPrinting::printLog(ferryEditFile* view, QWidget* parent, bool prompt)
 
 void LogPrinting::printSetup(QWidget* owner)
 {
-    QPageSetupDialog dialog(&ensurePrinter().printer(), owner);
+    ferryPrintSetupDlg dialog(ensurePrinter().printer(), owner);
+    // The dialog writes into this printer object; a change of the default
+    // printer meanwhile replaces it only once the dialog is closed.
+    PrintingCounted held(printerHeld);
     dialog.exec();
 }
 

@@ -47,4 +47,7 @@ public:
 private:
     std::unique_ptr<PrinterSession> printerSession;
     int jobsRunning = 0;
+    // Above 0 while Print Setup writes into the printer object, which must
+    // not be replaced under it.
+    int printerHeld = 0;
 };

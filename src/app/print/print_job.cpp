@@ -16,24 +16,66 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr unsigned kPrinterErrorText = 32742;
 
 // The operator picks the printer and the copies only: the log's pages are
-// not known before it is laid out.
+// not known before it is laid out, and the job always prints all of them.
 bool AskForPrinter(QWidget* parent, ferryPrintOut& printout)
 {
     QPrinter& printer = printout.printer().printer();
     const PrintDialogPages pages = printout.getDialogInfo();
+    // The dialog shows "Print all" as chosen only if the printer says so.
+    printer.setPrintRange(QPrinter::AllPages);
     QPrintDialog dialog(&printer, parent);
     dialog.setOption(QAbstractPrintDialog::PrintPageRange, pages.maxPage > 0);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, pages.selToPage > 0);
     dialog.setOption(QAbstractPrintDialog::PrintCurrentPage, false);
     if (pages.maxPage > 0)
         dialog.setMinMax(pages.minPage, pages.maxPage);
+    // Without those options Qt's own dialog still offers "Pages from", a
+    // page set and a page list for CUPS to pick pages on the server, which a
+    // file then ignores; the whole group of page choices is greyed instead.
+    // Qt enables and disables the choices inside it, never the group.
+    if (pages.maxPage == 0) {
+        if (auto* pageChoices = dialog.findChild<QWidget*>(QStringLiteral("gbPrintRange")))
+            pageChoices->setEnabled(false);
+    }
     return dialog.exec() == QDialog::Accepted;
+}
+
+// Who a file is on disk, so that a failed job removes the file it wrote
+// and nothing that has taken its name since.
+struct FileIdentity
+{
+    bool regular = false;
+    dev_t device = 0;
+    ino_t inode = 0;
+
+    bool operator==(const FileIdentity&) const = default;
+};
+
+FileIdentity IdentifyFile(const QByteArray& path)
+{
+    struct stat status = {};
+    if (::stat(path.constData(), &status) != 0 || !S_ISREG(status.st_mode))
+        return {};
+    return {true, status.st_dev, status.st_ino};
+}
+
+// A job writes only into a regular file or a new one. Opening a FIFO for
+// writing waits until something reads it, which would stop the one thread
+// and every transfer with it; a device or a directory is no place for a
+// log either. A name that cannot be looked at is left for the opening to
+// judge.
+bool MayPrintInto(const QByteArray& path)
+{
+    struct stat status = {};
+    return ::stat(path.constData(), &status) != 0 || S_ISREG(status.st_mode);
 }
 
 [[noreturn]] void ThrowPrinterError()
@@ -117,9 +159,15 @@ int RunPrintJob(QWidget* owner, ferryPrintOut& printout, bool prompt)
     // A page range chosen in an earlier dialog would leave pages out.
     printer.setPrintRange(QPrinter::AllPages);
     printer.setFromTo(0, 0);
+    const QByteArray file = QFile::encodeName(printer.outputFileName());
+    if (!file.isEmpty() && !MayPrintInto(file)) {
+        ReportPrintError(parent, printout.title(), spool::kError);
+        return spool::kError;
+    }
     QPainter dc;
     if (!dc.begin(&printer))
         ThrowPrinterError();
+    const FileIdentity written = file.isEmpty() ? FileIdentity() : IdentifyFile(file);
 
     int result = spool::kPrinted;
     {
@@ -139,8 +187,8 @@ int RunPrintJob(QWidget* owner, ferryPrintOut& printout, bool prompt)
             result = spool::kError;
     }
     // A job that did not print leaves no half-written file behind.
-    if (result != spool::kPrinted && !printer.outputFileName().isEmpty())
-        QFile::remove(printer.outputFileName());
+    if (result != spool::kPrinted && written.regular && IdentifyFile(file) == written)
+        ::unlink(file.constData());
     if (result < spool::kNoJob)
         ReportPrintError(parent, printout.title(), result);
     return result;

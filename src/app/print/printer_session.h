@@ -2,7 +2,7 @@
 
 // The one printer object of the program: the system's default printer as it
 // was when the object was made, with the choices the operator makes in the
-// print and page set-up dialogs, and the page fields of the job being
+// print and Print Setup dialogs, and the page fields of the job being
 // printed. When there is no default printer the object still exists but
 // carries an error code, and nothing may be printed with it.
 

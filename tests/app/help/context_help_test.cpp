@@ -17,6 +17,7 @@
 #include <QCursor>
 #include <QMenu>
 #include <QMenuBar>
+#include <QScreen>
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
@@ -222,11 +223,31 @@ private slots:
         QVERIFY(QApplication::overrideCursor() == nullptr);
     }
 
+    void thePreferencesHelpButtonOpensTheContentsForTheDialog_data()
+    {
+        QTest::addColumn<bool>("viewerOpen");
+        QTest::newRow("new viewer") << false;
+        QTest::newRow("viewer open beside the main window") << true;
+    }
+
+    // On a screen 1280 pixels wide, the viewer stands beside the main window
+    // and beside the dialog whose Help button asked, wholly on the screen,
+    // and never over the dialog, whose settings the reader compares with
+    // the page.
     void thePreferencesHelpButtonOpensTheContentsForTheDialog()
     {
+        QFETCH(bool, viewerOpen);
+        if (viewerOpen) {
+            ChooseFromMenu(frame, command::kHelpUsing);
+            const QRect beside = win_help_testing::Viewer()->frameGeometry();
+            QVERIFY(!beside.intersects(frame->frameGeometry()));
+            QVERIFY(frame->screen()->availableGeometry().contains(beside));
+        }
         QWidget* dialogSeen = nullptr;
+        QRect dialogFrame;
         ModalWatcher watcher([&](QWidget* dialog) {
             dialogSeen = dialog;
+            dialogFrame = dialog->frameGeometry();
             auto* help = dialog->findChild<QAbstractButton*>(QStringLiteral("helpButton"));
             QTest::mouseClick(help, Qt::LeftButton);
             RejectLater(dialog);
@@ -235,8 +256,11 @@ private slots:
         QTRY_COMPARE(watcher.seen, QStringList{QStringLiteral("ferryOptionsDlg")});
         QCOMPARE(ShownPage(), QStringLiteral("index.html"));
         QCOMPARE(win_help_testing::Calls().back().owner, dialogSeen);
+        const QRect viewer = win_help_testing::Viewer()->frameGeometry();
+        QVERIFY(!viewer.intersects(dialogFrame));
+        QVERIFY(frame->screen()->availableGeometry().contains(viewer));
         // Not the application's help: nothing to quit at close.
-        QVERIFY(!frame->applicationHelpOpen());
+        QVERIFY(frame->applicationHelpOpen() == viewerOpen);
     }
 
     void helpKeysAreLeftToAnOpenMenu()

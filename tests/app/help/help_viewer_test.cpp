@@ -8,10 +8,12 @@
 #include "app/main_window/command_ids.h"
 #include "help_test_support.h"
 
+#include <QDebug>
 #include <QDialog>
 #include <QDir>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QWindow>
@@ -75,7 +77,8 @@ private slots:
         QVERIFY(Viewer() != nullptr);
         QVERIFY(Viewer()->isVisible());
         QCOMPARE(ShownPage(), QStringLiteral("index.html"));
-        QCOMPARE(Viewer()->windowTitle(), QStringLiteral("ferry Help - ferry Help Contents"));
+        // The page's title already names the viewer.
+        QCOMPARE(Viewer()->windowTitle(), QStringLiteral("ferry Help Contents"));
         QVERIFY(Viewer()->visibleText().contains(QStringLiteral("Restricting access to one "
                                                                 "directory")));
         QVERIFY(Viewer()->visibleText().contains(QStringLiteral("port 69")));
@@ -109,6 +112,7 @@ private slots:
         QFETCH(QString, title);
         QCOMPARE(WinHelp(nullptr, kFile, kHelpContext, static_cast<unsigned long>(context)), 1);
         QCOMPARE(Viewer()->pageTitle(), title);
+        QCOMPARE(Viewer()->windowTitle(), QStringLiteral("ferry Help - ") + title);
         QVERIFY(Viewer()->complaint().isEmpty());
         // A page, not a stub: a few sentences at least.
         QVERIFY2(Viewer()->visibleText().size() > 200, qPrintable(ShownPage()));
@@ -189,6 +193,58 @@ private slots:
         QCOMPARE(WinHelp(nullptr, kFile, kHelpContents, 0), 1);
         QCOMPARE(ShownPage(), QStringLiteral("index.html"));
         QVERIFY(ViewerButton(QStringLiteral("Contents"))->isEnabled());
+    }
+
+    void theViewerOpensBesideTheWindowThatAsked_data()
+    {
+        // Where the asking window stands on the screen (800 x 800 pixels
+        // on the offscreen platform), and whether there is room beside it.
+        QTest::addColumn<QRect>("asker");
+        QTest::addColumn<bool>("room");
+        QTest::newRow("at the left edge") << QRect(0, 0, 300, 400) << true;
+        QTest::newRow("at the right edge") << QRect(480, 40, 300, 400) << true;
+        QTest::newRow("in the middle, room for a narrow page") << QRect(100, 0, 300, 560) << true;
+        QTest::newRow("low on the screen") << QRect(0, 500, 300, 280) << true;
+        QTest::newRow("filling the screen") << QRect(0, 0, 780, 760) << false;
+    }
+
+    void theViewerOpensBesideTheWindowThatAsked()
+    {
+        QFETCH(QRect, asker);
+        QFETCH(bool, room);
+        QWidget window;
+        window.setGeometry(asker);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QCOMPARE(WinHelp(&window, kFile, kHelpContents, 0), 1);
+        const QRect screen = window.screen()->availableGeometry();
+        const QRect viewer = Viewer()->frameGeometry();
+        QString where;
+        QDebug(&where) << "viewer" << viewer << "asker" << window.frameGeometry();
+        QVERIFY2(screen.contains(viewer), qPrintable(where));
+        QVERIFY2(room != viewer.intersects(window.frameGeometry()), qPrintable(where));
+        QVERIFY2(viewer.width() >= 300, qPrintable(where));
+    }
+
+    void anOpenViewerMakesWayForTheWindowThatAsks()
+    {
+        QWidget first;
+        first.setGeometry(500, 0, 280, 400);
+        first.show();
+        WinHelp(&first, kFile, kHelpContents, 0);
+        const QRect placed = Viewer()->frameGeometry();
+        // Asked again from where it stands, it stays.
+        WinHelp(&first, kFile, kHelpHelpOnHelp, 0);
+        QCOMPARE(Viewer()->frameGeometry(), placed);
+        // A window under it asks: it moves beside that window.
+        QWidget second;
+        second.setGeometry(100, 60, 200, 300);
+        second.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&second));
+        QVERIFY(placed.intersects(second.frameGeometry()));
+        WinHelp(&second, kFile, kHelpContents, 0);
+        QVERIFY(!Viewer()->frameGeometry().intersects(second.frameGeometry()));
+        QVERIFY(second.screen()->availableGeometry().contains(Viewer()->frameGeometry()));
     }
 
     void helpAskedForFromAModalDialogCanBeReadWhileItIsOpen()

@@ -9,10 +9,12 @@
 #include "log/log_view.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStyle>
 #include <QTest>
 #include <QTextCursor>
 
@@ -121,6 +123,30 @@ private slots:
         ModalAnswerer answer(ClickButton(QMessageBox::Ok));
         QVERIFY(!view.findNext()); // no wrap to the bottom
         QCOMPARE(answer.texts, QStringList{"Cannot find \"alpha\"."});
+    }
+
+    // A window manager's title bar holds the window menu's icon and three
+    // buttons beside the caption; a box narrower than all of them shows
+    // its caption cut short ("TFT…mon").
+    void theBoxIsWideEnoughForItsCaption()
+    {
+        ferryEditFile view;
+        Fill(view);
+        int width = 0;
+        QString caption;
+        ModalAnswerer answer([&width, &caption](QWidget* box) {
+            width = box->width();
+            caption = box->windowTitle();
+            ClickButton(QMessageBox::Ok)(box);
+        });
+        view.SetCaret(view.TextLength() + 1);
+        Search(view, "x", false, false, false);
+        QCOMPARE(answer.texts, QStringList{"Cannot find \"x\"."});
+        QCOMPARE(caption, QStringLiteral("  TFTP Daemon  "));
+        const QFontMetrics metrics(QApplication::font());
+        const int buttons = 4 * QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+        QVERIFY2(width >= metrics.horizontalAdvance(caption) + buttons,
+                 qPrintable(QStringLiteral("%1 pixels").arg(width)));
     }
 
     void anEntryArrivingMovesTheSearchToTheEnd()

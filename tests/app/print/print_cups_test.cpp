@@ -6,18 +6,19 @@
 #include "app/log_view/ferry_edit_file.h"
 #include "app/main_window/command_ids.h"
 #include "app/main_window/sdi_dec_frame.h"
+#include "app/print/ferry_print_setup_dlg.h"
 #include "app/print/printer_session.h"
 #include "print_test_support.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QProcess>
 #include <QRadioButton>
@@ -25,6 +26,7 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolBar>
 
 #include <csignal>
 #include <pwd.h>
@@ -103,6 +105,8 @@ private slots:
     void printsTheLogOnTheDefaultQueueThroughThePrintDialog();
     void sameDefaultKeepsPrintSetupChoicesAnotherReplacesThem();
     void withoutAnyPrinterTheCommandsAreDisabled();
+    void printGreysOutSoonAfterTheDefaultPrinterGoes();
+    void printSetupKeepsItsPrinterWhileOpen();
 };
 
 bool PrintCupsTest::startScheduler(QString* why)
@@ -213,11 +217,23 @@ void PrintCupsTest::printsTheLogOnTheDefaultQueueThroughThePrintDialog()
     f.append(text);
     const QDateTime submitted = QDateTime::currentDateTime().addSecs(-1);
     QString chosenPrinter;
-    DialogAnswerer answerer([&chosenPrinter](QWidget* w) {
-        if (auto* dialog = qobject_cast<QPrintDialog*>(w)) {
-            chosenPrinter = dialog->printer()->printerName();
-            dialog->accept();
+    QStringList controls;
+    DialogAnswerer answerer([&chosenPrinter, &controls](QWidget* w) {
+        auto* dialog = qobject_cast<QPrintDialog*>(w);
+        if (dialog == nullptr)
+            return;
+        // A queue of CUPS could pick pages on the server; choosing one must
+        // not bring the page choices back.
+        auto* printers = dialog->findChild<QComboBox*>(QStringLiteral("printers"));
+        const int chosen = printers->currentIndex();
+        for (int i = 0; i < printers->count(); ++i) {
+            printers->setCurrentIndex(i);
+            controls << printers->currentText() + QLatin1Char(':') +
+                            PrintDialogControls(dialog).join(QLatin1Char(','));
         }
+        printers->setCurrentIndex(chosen);
+        chosenPrinter = dialog->printer()->printerName();
+        dialog->accept();
     });
     QString deviceLine;
     QTimer watch;
@@ -233,6 +249,9 @@ void PrintCupsTest::printsTheLogOnTheDefaultQueueThroughThePrintDialog()
     // A queue with no location set is one of this machine.
     QCOMPARE(deviceLine, QStringLiteral("ferry-first on %1").arg(QSysInfo::machineHostName()));
     QCOMPARE(chosenPrinter, QStringLiteral("ferry-first"));
+    QVERIFY(controls.size() >= 3);
+    for (const QString& printer : controls)
+        QVERIFY2(printer.endsWith(QStringLiteral(":copies usable,all pages")), qPrintable(printer));
     const int pages = App().printing().printer()->setup.nMaxPage;
     QVERIFY(pages >= 2);
 
@@ -258,34 +277,59 @@ void PrintCupsTest::sameDefaultKeepsPrintSetupChoicesAnotherReplacesThem()
     PrintFrame f;
     QVERIFY(makeDefault(QStringLiteral("ferry-first")));
     f.frame()->updateCommands();
+    QStringList offered;
     {
-        DialogAnswerer answerer([](QWidget* w) {
-            auto* dialog = qobject_cast<QPageSetupDialog*>(w);
+        // The operator chooses another printer than the default, and
+        // landscape pages.
+        DialogAnswerer answerer([&offered](QWidget* w) {
+            auto* dialog = qobject_cast<ferryPrintSetupDlg*>(w);
             if (dialog == nullptr)
                 return;
-            if (auto* landscape = dialog->findChild<QRadioButton*>(QStringLiteral("landscape")))
-                landscape->click();
+            QComboBox* printers = dialog->printerChoice();
+            for (int i = 0; i < printers->count(); ++i)
+                offered << printers->itemText(i);
+            offered << printers->currentText();
+            printers->setCurrentIndex(printers->findText(QStringLiteral("ferry-second")));
+            dialog->landscape()->click();
             dialog->accept();
         });
         f.frame()->cmPrintSetup();
-        QCOMPARE(answerer.titles.size(), 1);
+        QCOMPARE(answerer.titles, QStringList{QStringLiteral("Print Setup")});
     }
+    QCOMPARE(offered, QStringList({QStringLiteral("ferry-first"), QStringLiteral("ferry-second"),
+                                   QStringLiteral("ferry-first")}));
     auto orientation = [] {
         return App().printing().printer()->printer().pageLayout().orientation();
     };
+    auto chosenPrinter = [] {
+        return App().printing().printer()->printer().printerName();
+    };
     QCOMPARE(orientation(), QPageLayout::Landscape);
+    QCOMPARE(chosenPrinter(), QStringLiteral("ferry-second"));
 
     // Setting the same default again is no change.
     QVERIFY(makeDefault(QStringLiteral("ferry-first")));
     f.frame()->updateCommands();
     QCOMPARE(App().printing().printer()->deviceName(), QStringLiteral("ferry-first"));
     QCOMPARE(orientation(), QPageLayout::Landscape);
+    QCOMPARE(chosenPrinter(), QStringLiteral("ferry-second"));
+    // The print dialog starts from the printer chosen.
+    QString dialogPrinter;
+    DialogAnswerer canceller([&dialogPrinter](QWidget* w) {
+        if (auto* dialog = qobject_cast<QPrintDialog*>(w)) {
+            dialogPrinter =
+                dialog->findChild<QComboBox*>(QStringLiteral("printers"))->currentText();
+            dialog->reject();
+        }
+    });
+    QCOMPARE(App().printing().printLog(f.view(), f.frame()), 0);
+    QCOMPARE(dialogPrinter, QStringLiteral("ferry-second"));
 
     // Another default printer brings a new printer object without them.
     QVERIFY(makeDefault(QStringLiteral("ferry-second")));
     f.frame()->updateCommands();
     QCOMPARE(App().printing().printer()->deviceName(), QStringLiteral("ferry-second"));
-    QCOMPARE(App().printing().printer()->printer().printerName(), QStringLiteral("ferry-second"));
+    QCOMPARE(chosenPrinter(), QStringLiteral("ferry-second"));
     QCOMPARE(orientation(), QPageLayout::Portrait);
     QVERIFY(f.frame()->action(command::kPrint)->isEnabled());
 }
@@ -308,6 +352,65 @@ void PrintCupsTest::withoutAnyPrinterTheCommandsAreDisabled()
     QVERIFY(makeDefault(QStringLiteral("ferry-first")));
     f.frame()->updateCommands();
     QVERIFY(f.frame()->action(command::kPrint)->isEnabled());
+}
+
+// Nothing tells the program that the default printer went away: the
+// commands are looked at again while the window shows, without a menu
+// being opened, and while entries keep arriving.
+void PrintCupsTest::printGreysOutSoonAfterTheDefaultPrinterGoes()
+{
+    PrintFrame f;
+    const QString entry = QStringLiteral("Sun, 06 Dec 26 01:50:00  entry\r\n");
+    f.append(entry.toUtf8());
+    QAction* print = f.frame()->action(command::kPrint);
+    QWidget* button =
+        f.frame()->findChild<QToolBar*>(QStringLiteral("toolBar"))->widgetForAction(print);
+    QTRY_VERIFY(button->isEnabled());
+
+    QTimer entries;
+    connect(&entries, &QTimer::timeout, this, [&f, &entry] { f.append(entry.toUtf8()); });
+    entries.start(20);
+    QVERIFY(Run(QStringLiteral("lpadmin"), {QStringLiteral("-x"), QStringLiteral("ferry-first")}));
+    QTRY_VERIFY_WITH_TIMEOUT(!button->isEnabled(), 1000);
+    QVERIFY(!f.frame()->action(command::kPrintSetup)->isEnabled());
+    QVERIFY(QApplication::activePopupWidget() == nullptr);
+
+    // And back again when a default printer comes (making the printer
+    // object for it takes a while, so the next look may come later).
+    QVERIFY(addQueue(QStringLiteral("ferry-first")));
+    QVERIFY(makeDefault(QStringLiteral("ferry-first")));
+    QTRY_VERIFY_WITH_TIMEOUT(button->isEnabled(), 5000);
+    entries.stop();
+    QVERIFY(f.view()->logText().count("entry") > 10);
+}
+
+// The commands are judged again while Print Setup is open; a new default
+// printer must not take the printer away from under the dialog.
+void PrintCupsTest::printSetupKeepsItsPrinterWhileOpen()
+{
+    PrintFrame f;
+    QVERIFY(addQueue(QStringLiteral("ferry-second")));
+    QVERIFY(makeDefault(QStringLiteral("ferry-first")));
+    f.frame()->updateCommands();
+    PrinterSession* before = App().printing().printer();
+    PrinterSession* during = nullptr;
+    DialogAnswerer answerer([this, &during](QWidget* w) {
+        auto* dialog = qobject_cast<ferryPrintSetupDlg*>(w);
+        if (dialog == nullptr)
+            return;
+        QVERIFY(makeDefault(QStringLiteral("ferry-second")));
+        QTest::qWait(1500);
+        during = App().printing().printer();
+        dialog->landscape()->click();
+        dialog->accept();
+    });
+    f.frame()->cmPrintSetup();
+    QCOMPARE(answerer.titles, QStringList{QStringLiteral("Print Setup")});
+    QCOMPARE(during, before);
+    // Once the dialog is closed, the new default takes over.
+    QTRY_COMPARE_WITH_TIMEOUT(App().printing().printer()->deviceName(),
+                              QStringLiteral("ferry-second"), 3000);
+    QVERIFY(makeDefault(QStringLiteral("ferry-first")));
 }
 
 int main(int argc, char** argv)

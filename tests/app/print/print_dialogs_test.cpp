@@ -6,6 +6,7 @@
 #include "app/log_view/ferry_edit_file.h"
 #include "app/main_window/command_ids.h"
 #include "app/main_window/sdi_dec_frame.h"
+#include "app/print/ferry_print_setup_dlg.h"
 #include "app/print/print_error_report.h"
 #include "app/print/printer_session.h"
 #include "print_test_support.h"
@@ -13,11 +14,13 @@
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QPageSetupDialog>
+#include <QPageLayout>
 #include <QPrintDialog>
 #include <QProcess>
 #include <QPushButton>
@@ -25,6 +28,11 @@
 #include <QSpinBox>
 #include <QTest>
 #include <QTimer>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 
 namespace {
 
@@ -63,11 +71,7 @@ std::function<void(QWidget*)> PrintToFile(const QString& path, QStringList* dial
                 *dialogFacts << (dialog->testOption(QAbstractPrintDialog::PrintSelection)
                                      ? QStringLiteral("selection offered")
                                      : QStringLiteral("no selection"));
-                for (const char* name : {"printRange", "printSelection"}) {
-                    auto* choice = dialog->findChild<QRadioButton*>(QLatin1String(name));
-                    if (choice != nullptr && choice->isVisible() && choice->isEnabled())
-                        *dialogFacts << QStringLiteral("%1 usable").arg(QLatin1String(name));
-                }
+                *dialogFacts << PrintDialogControls(dialog);
             }
             if (auto* file = dialog->findChild<QLineEdit*>(QStringLiteral("filename")))
                 file->setText(path);
@@ -93,6 +97,9 @@ private slots:
     void printDialogOffersPrinterAndCopiesOnly();
     void printingBoxNamesPageTitleAndPrinter();
     void cancelStopsTheJobAndSaysSo();
+    void aFailedJobRemovesOnlyTheFileItWrote();
+    void onlyARegularOrNewFileIsPrintedInto_data();
+    void onlyARegularOrNewFileIsPrintedInto();
     void spoolerFailuresNameTheirReason();
     void deviceThatCannotOpenIsReportedAsPrinterError();
     void printSetupChoicesApplyToLaterPrints();
@@ -126,7 +133,8 @@ void PrintDialogsTest::printDialogOffersPrinterAndCopiesOnly()
         f.frame()->cmPrint();
         QCOMPARE(answerer.titles.size(), 1);
     }
-    QCOMPARE(facts, QStringList({QStringLiteral("no page range"), QStringLiteral("no selection")}));
+    QCOMPARE(facts, QStringList({QStringLiteral("no page range"), QStringLiteral("no selection"),
+                                 QStringLiteral("copies usable"), QStringLiteral("all pages")}));
     // A file makes no copies of its own, so each copy is written out.
     QCOMPARE(PdfPageCount(pdf), 2);
     QCOMPARE(PdfPageLines(pdf, 1).size(), 5);
@@ -227,6 +235,83 @@ void PrintDialogsTest::cancelStopsTheJobAndSaysSo()
     QCOMPARE(answerer.texts.size(), 2);
 }
 
+void PrintDialogsTest::aFailedJobRemovesOnlyTheFileItWrote()
+{
+    PrintFrame f;
+    f.append(ManyLines(300));
+    const QString pdf = dir.filePath(QStringLiteral("replaced.pdf"));
+    const QString moved = dir.filePath(QStringLiteral("moved.pdf"));
+    UsePdfPrinter(pdf);
+    // While the job runs, its file is moved away and another takes its name.
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        QWidget* box = PrintingBox();
+        if (box == nullptr || LineText(box, "pageLine") != QLatin1String("Now printing Page 2 of"))
+            return;
+        auto* cancel = box->findChild<QPushButton*>(QStringLiteral("cancelButton"));
+        if (!cancel->isEnabled())
+            return;
+        QVERIFY(QFile::rename(pdf, moved));
+        QFile scratch(pdf);
+        QVERIFY(scratch.open(QIODevice::WriteOnly));
+        scratch.write("someone else's\n");
+        scratch.close();
+        cancel->click();
+    });
+    watch.start(0);
+    DialogAnswerer answerer(PrintToFile(pdf));
+    QCOMPARE(App().printing().printLog(f.view(), f.frame(), false), -2);
+    QCOMPARE(answerer.titles, QStringList{QStringLiteral("Print Error")});
+    QFile scratch(pdf);
+    QVERIFY(scratch.open(QIODevice::ReadOnly));
+    QCOMPARE(scratch.readAll(), QByteArray("someone else's\n"));
+    QVERIFY(QFile::exists(moved));
+}
+
+void PrintDialogsTest::onlyARegularOrNewFileIsPrintedInto_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::newRow("FIFO") << QStringLiteral("fifo");
+    QTest::newRow("character device") << QStringLiteral("device");
+}
+
+// Opening a FIFO for writing waits for a reader, which would stop the
+// server; a device node is no file either, and a failed job must not remove
+// it. Both are refused before anything is opened.
+void PrintDialogsTest::onlyARegularOrNewFileIsPrintedInto()
+{
+    QFETCH(QString, kind);
+    PrintFrame f;
+    f.append(ManyLines(3));
+    const QString node = dir.filePath(kind);
+    const QByteArray nodeName = QFile::encodeName(node);
+    ::unlink(nodeName.constData());
+    if (kind == QLatin1String("fifo")) {
+        QCOMPARE(::mkfifo(nodeName.constData(), 0600), 0);
+    } else if (::mknod(nodeName.constData(), S_IFCHR | 0600, makedev(1, 3)) != 0) {
+        QSKIP("making a device node needs root");
+    }
+    // A reader waits on the node, so a job that opened it would not hang
+    // the test but leave its bytes there.
+    const int reader = ::open(nodeName.constData(), O_RDONLY | O_NONBLOCK);
+    QVERIFY(reader >= 0);
+    UsePdfPrinter(node);
+    DialogAnswerer answerer(PrintToFile(node));
+    const int result = App().printing().printLog(f.view(), f.frame(), false);
+    char byte = 0;
+    const ssize_t got = ::read(reader, &byte, 1);
+    ::close(reader);
+    QCOMPARE(result, -1);
+    QCOMPARE(answerer.texts,
+             QStringList{QStringLiteral("'TFTP Daemon Log' not printed. Error encountered during "
+                                        "print.")});
+    QVERIFY(got <= 0);
+    struct stat after = {};
+    QCOMPARE(::stat(nodeName.constData(), &after), 0);
+    QVERIFY(kind == QLatin1String("fifo") ? S_ISFIFO(after.st_mode) : S_ISCHR(after.st_mode));
+    ::unlink(nodeName.constData());
+}
+
 void PrintDialogsTest::spoolerFailuresNameTheirReason()
 {
     PrintFrame f;
@@ -269,24 +354,44 @@ void PrintDialogsTest::printSetupChoicesApplyToLaterPrints()
     const QString pdf = dir.filePath(QStringLiteral("landscape.pdf"));
     UsePdfPrinter(pdf);
     PrinterSession* printer = App().printing().printer();
-    DialogAnswerer answerer([](QWidget* w) {
-        auto* dialog = qobject_cast<QPageSetupDialog*>(w);
+    QString printerShown;
+    DialogAnswerer answerer([&printerShown](QWidget* w) {
+        auto* dialog = qobject_cast<ferryPrintSetupDlg*>(w);
         if (dialog == nullptr)
             return;
-        if (auto* landscape = dialog->findChild<QRadioButton*>(QStringLiteral("landscape")))
-            landscape->click();
+        printerShown = dialog->printerChoice()->currentText();
+        dialog->paperChoice()->setCurrentIndex(
+            dialog->paperChoice()->findData(static_cast<int>(QPageSize::Letter)));
+        dialog->landscape()->click();
+        for (int side = 0; side < 4; ++side)
+            dialog->margin(side)->setValue(10.0 + side);
         dialog->accept();
     });
     f.frame()->cmPrintSetup();
-    QCOMPARE(answerer.titles.size(), 1);
+    QCOMPARE(answerer.titles, QStringList{QStringLiteral("Print Setup")});
+    // Without any printing system the file stays the printer.
+    QCOMPARE(printerShown, QStringLiteral("Print to File (PDF)"));
     // Still no default printer: the same printer object, with its choices.
     f.frame()->updateCommands();
     QCOMPARE(App().printing().printer(), printer);
+    QCOMPARE(printer->printer().pageLayout().margins(QPageLayout::Millimeter),
+             QMarginsF(10, 11, 12, 13));
     QCOMPARE(App().printing().printLog(f.view(), f.frame(), false), 1);
     QProcess info;
     info.start(QStringLiteral("pdfinfo"), {pdf});
     info.waitForFinished(60000);
-    QVERIFY2(info.readAllStandardOutput().contains("842 x 595"), "not landscape");
+    QVERIFY2(info.readAllStandardOutput().contains("792 x 612"), "not Letter, landscape");
+
+    // Cancel changes nothing.
+    DialogAnswerer canceller([](QWidget* w) {
+        if (auto* dialog = qobject_cast<ferryPrintSetupDlg*>(w)) {
+            dialog->landscape()->setChecked(false);
+            dialog->findChild<QRadioButton*>(QStringLiteral("portrait"))->setChecked(true);
+            dialog->reject();
+        }
+    });
+    f.frame()->cmPrintSetup();
+    QCOMPARE(printer->printer().pageLayout().orientation(), QPageLayout::Landscape);
 }
 
 int main(int argc, char** argv)

@@ -12,9 +12,11 @@
 #include <QFontInfo>
 #include <QProcess>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
+#include <QTextCursor>
 #include <QTextDocument>
 #include <QTimer>
 
@@ -95,6 +97,8 @@ private slots:
     void timestampsArePrintedAsShown();
     void linesAppendedDuringTheJobAddPages();
     void viewTakesThePageSizeOnlyWhilePrinting();
+    void viewIsLeftScrolledAndSelectedAsItWas_data();
+    void viewIsLeftScrolledAndSelectedAsItWas();
     void pagesUseTheViewsOwnFontElseArial();
 };
 
@@ -302,6 +306,49 @@ void PrintPagesTest::viewTakesThePageSizeOnlyWhilePrinting()
     QCOMPARE(view->size(), before);
     QCOMPARE(App().printing().viewSizeLimit(*view), screen);
     QVERIFY(view->updatesEnabled());
+}
+
+void PrintPagesTest::viewIsLeftScrolledAndSelectedAsItWas_data()
+{
+    QTest::addColumn<bool>("scrolledBack");
+    QTest::newRow("at the newest entry") << false;
+    QTest::newRow("scrolled back, text selected") << true;
+}
+
+// Each page makes the view as large as the page and back, which moves its
+// scroll bars; the operator must find the log where it was.
+void PrintPagesTest::viewIsLeftScrolledAndSelectedAsItWas()
+{
+    QFETCH(bool, scrolledBack);
+    PrintFrame f;
+    ferryEditFile* view = f.view();
+    f.append(NumberedLines(400) + QByteArray(300, 'w') + "\r\n" + NumberedLines(100, 401));
+    QTest::qWait(100); // the view's refresh has scrolled to the newest entry
+    QScrollBar* vertical = view->verticalScrollBar();
+    QScrollBar* horizontal = view->horizontalScrollBar();
+    QVERIFY(vertical->value() > 400);
+    if (scrolledBack) {
+        QTextCursor selection(view->document());
+        selection.setPosition(view->document()->findBlockByNumber(30).position() + 2);
+        selection.setPosition(view->document()->findBlockByNumber(32).position() + 4,
+                              QTextCursor::KeepAnchor);
+        view->setTextCursor(selection);
+        vertical->setValue(150);
+        horizontal->setValue(40);
+    }
+    auto where = [=] {
+        return QStringLiteral("v %1 of %2, h %3, selection %4-%5")
+            .arg(vertical->value())
+            .arg(vertical->maximum())
+            .arg(horizontal->value())
+            .arg(view->textCursor().anchor())
+            .arg(view->textCursor().position());
+    };
+    const QString before = where();
+    QCOMPARE(print(f), 1);
+    QCOMPARE(where(), before);
+    QTest::qWait(100);
+    QCOMPARE(where(), before);
 }
 
 void PrintPagesTest::pagesUseTheViewsOwnFontElseArial()

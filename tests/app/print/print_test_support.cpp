@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPageLayout>
 #include <QProcess>
+#include <QRadioButton>
 #include <QRegularExpression>
 #include <QTimerEvent>
 #include <QWidget>
@@ -91,6 +92,21 @@ void DialogAnswerer::timerEvent(QTimerEvent*)
     // A safety net, not a measurement: a dialog nobody answered.
     if (shownFor.elapsed() > 10000)
         modal->close();
+}
+
+QStringList PrintDialogControls(QWidget* dialog)
+{
+    QStringList usable;
+    for (const char* name :
+         {"printAll", "printRange", "from", "to", "pagesRadioButton", "pagesLineEdit",
+          "printCurrentPage", "printSelection", "pageSetCombo", "copies"}) {
+        auto* control = dialog->findChild<QWidget*>(QLatin1String(name));
+        if (control != nullptr && control->isEnabled())
+            usable << QStringLiteral("%1 usable").arg(QLatin1String(name));
+    }
+    if (auto* all = dialog->findChild<QRadioButton*>(QStringLiteral("printAll")))
+        usable << (all->isChecked() ? QStringLiteral("all pages") : QStringLiteral("some pages"));
+    return usable;
 }
 
 namespace {

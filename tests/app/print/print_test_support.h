@@ -64,6 +64,11 @@ private:
     int timerId = 0;
 };
 
+// The choices of the print dialog's Options part (behind its "Options >>"
+// button) that the operator can change, as "NAME usable", and then "all
+// pages" when "Print all" is the choice made.
+QStringList PrintDialogControls(QWidget* dialog);
+
 // One word of a PDF page with its box in points, as pdftotext sees it.
 struct PdfWord
 {
