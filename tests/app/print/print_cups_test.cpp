@@ -301,9 +301,7 @@ void PrintCupsTest::sameDefaultKeepsPrintSetupChoicesAnotherReplacesThem()
     auto orientation = [] {
         return App().printing().printer()->printer().pageLayout().orientation();
     };
-    auto chosenPrinter = [] {
-        return App().printing().printer()->printer().printerName();
-    };
+    auto chosenPrinter = [] { return App().printing().printer()->printer().printerName(); };
     QCOMPARE(orientation(), QPageLayout::Landscape);
     QCOMPARE(chosenPrinter(), QStringLiteral("ferry-second"));
 
