@@ -3,7 +3,8 @@
 # with apt-get, checks it as an administrator would (the version, a file
 # fetched from the installed program headless in a private network
 # namespace, lintian and the validators of its files) and purges it again,
-# leaving the machine as it was. Needs root, like apt-get.
+# leaving the machine as it was. Needs root, like apt-get. With
+# FERRY_PACKAGE_OUT=DIR the built packages are kept in DIR.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -50,6 +51,10 @@ git ls-files -z --cached --others --exclude-standard |
 }
 [ -s "$work/$deb" ] || fail "dpkg-buildpackage made no $deb"
 echo "   built in $(($(date +%s) - started)) s"
+if [ -n "${FERRY_PACKAGE_OUT:-}" ]; then
+    mkdir -p "$FERRY_PACKAGE_OUT"
+    cp "$work"/*.deb "$work/build.log" "$FERRY_PACKAGE_OUT"/
+fi
 
 echo "-- lintian"
 lintian --fail-on error "$work/$deb" | tee "$work/lintian.log" || fail "lintian reports errors"
