@@ -11,7 +11,7 @@ packages=(
     poppler-utils locales
     cups printer-driver-cups-pdf fonts-liberation
     debhelper dpkg-dev lintian desktop-file-utils appstream libcap2-bin adduser systemd
-    man-db groff-base
+    man-db groff-base netbase
 )
 
 missing=()
