@@ -10,6 +10,8 @@ packages=(
     tftp-hpa atftp curl busybox iproute2 util-linux procps
     poppler-utils locales
     cups printer-driver-cups-pdf fonts-liberation
+    debhelper dpkg-dev lintian desktop-file-utils appstream libcap2-bin adduser systemd
+    man-db groff-base netbase
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds ferry and runs every test: the normal build (warnings as errors),
 # the plain-C++ libraries under AddressSanitizer and UndefinedBehaviorSanitizer,
-# a format check, and a bounded fuzzing run of the datagram dispatcher.
+# a format check, a bounded fuzzing run of the datagram dispatcher, and, as
+# root, the Debian package built, installed, used and purged again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -32,4 +33,11 @@ fi
 echo "== full build and tests"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFERRY_WERROR=ON
 cmake --build build -j "$jobs"
-cd build && ctest --output-on-failure -j "$jobs"
+(cd build && ctest --output-on-failure -j "$jobs")
+
+echo "== Debian package"
+if [ "$(id -u)" -eq 0 ]; then
+    scripts/package-check.sh
+else
+    echo "SKIP: installing the package needs root"
+fi

@@ -194,6 +194,19 @@ def write(canvas, path, name):
     subprocess.run(["/usr/bin/convert", xpm_path, "PNG8:" + path + ".png"], check=True)
 
 
+def write_png(canvas, path):
+    # The large icons are the 32-pixel design scaled up, so the XPM of the
+    # small one stays the record; only the PNGs are kept.
+    xpm_path = path + ".tmp.xpm"
+    with open(xpm_path, "w") as f:
+        f.write(canvas.xpm("large"))
+    try:
+        subprocess.run(["/usr/bin/convert", xpm_path, "-define", "png:exclude-chunks=date,time",
+                        "PNG8:" + path + ".png"], check=True)
+    finally:
+        os.remove(xpm_path)
+
+
 def main():
     root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..")
     bars = {"24333": save_disk(), "24351": find(), "24353": find_next(),
@@ -203,6 +216,8 @@ def main():
     icon = ferry_icon()
     write(icon, os.path.join(root, "icons", "ferry-32"), "ferry_32")
     write(icon.scaled(2), os.path.join(root, "icons", "ferry-64"), "ferry_64")
+    for factor in (4, 8):
+        write_png(icon.scaled(factor), os.path.join(root, "icons", "ferry-%d" % (32 * factor)))
 
 
 if __name__ == "__main__":

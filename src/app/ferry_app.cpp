@@ -42,7 +42,7 @@ ferryApp::ferryApp(int& argc, char** argv)
     RegisterResources();
     setApplicationName(QStringLiteral("ferry"));
     setApplicationVersion(QStringLiteral("1.6"));
-    setDesktopFileName(QStringLiteral("ferry"));
+    setDesktopFileName(QStringLiteral("org.ferry_tftp.ferry"));
     fileDialogData.flags = kOfnFileMustExist | kOfnHideReadOnly | kOfnOverwritePrompt;
     fileDialogData.filter = QStringLiteral("All Files (*.*)|*.*|");
     RaiseOpenFileLimit();

@@ -1,5 +1,6 @@
 // ferry: a TFTP server with one window that shows its activity log.
 
+#include "app/command_line.h"
 #include "app/common/message_box.h"
 #include "app/display_choice.h"
 #include "app/ferry_app.h"
@@ -28,9 +29,12 @@ void ReportFatal(int argc, char** argv, const char* text)
 
 int main(int argc, char** argv)
 {
+    CommandLine commandLine(argc, argv);
+    if (commandLine.answered())
+        return commandLine.exitCode();
     ChooseOffscreenWithoutDisplay();
     try {
-        ferryApp app(argc, argv);
+        ferryApp app(commandLine.qtArgc(), commandLine.qtArgv());
         app.setHeadless(RunningOffscreen());
         if (app.headless())
             SilenceOffscreenWindowWarnings();
