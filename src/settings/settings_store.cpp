@@ -91,10 +91,50 @@ bool WriteKeys(const char* fileName)
     return ok;
 }
 
-// Replaces the working directory's ferry.ini with a file that holds only the
-// FERRY section and its four keys. The new file is written beside it under
-// another name and renamed over it in one step, so that a crash or a full
-// disk leaves the old settings rather than an emptied file.
+// The whole content of the file at `path`: empty when there is none, false
+// when something of that name cannot be read as a file.
+bool ReadExistingFile(const std::string& path, std::string* content)
+{
+    content->clear();
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return errno == ENOENT;
+    struct stat info;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    char chunk[4096];
+    while (ok) {
+        ssize_t got = ::read(fd, chunk, sizeof chunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got <= 0) {
+            ok = got == 0;
+            break;
+        }
+        content->append(chunk, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return ok;
+}
+
+bool WriteAll(int fd, const std::string& content)
+{
+    std::size_t done = 0;
+    while (done < content.size()) {
+        ssize_t put = ::write(fd, content.data() + done, content.size() - done);
+        if (put < 0 && errno == EINTR)
+            continue;
+        if (put <= 0)
+            return false;
+        done += static_cast<std::size_t>(put);
+    }
+    return true;
+}
+
+// Rewrites the working directory's ferry.ini with the settings' keys. What
+// the file holds besides them (other sections, the window's state, keys a
+// later version added) stays as it was. The new file is written beside it
+// under another name and renamed over it in one step, so that a crash or a
+// full disk leaves the old settings rather than an emptied file.
 bool RewriteWorkingDirectoryFile(const char* linkOrPath)
 {
     std::string path = FollowLink(linkOrPath);
@@ -102,13 +142,17 @@ bool RewriteWorkingDirectoryFile(const char* linkOrPath)
     // folder we may not write; the caller then falls back to the per-user file.
     if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0)
         return false;
+    std::string kept;
+    if (!ReadExistingFile(path, &kept))
+        return false;
 
     std::string sibling;
     int fd = CreateSiblingFile(path, &sibling);
     if (fd < 0)
         return false;
+    bool copied = WriteAll(fd, kept);
     ::close(fd);
-    if (!WriteKeys(sibling.c_str())) {
+    if (!copied || !WriteKeys(sibling.c_str())) {
         ::unlink(sibling.c_str());
         return false;
     }

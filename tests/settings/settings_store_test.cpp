@@ -192,23 +192,23 @@ TEST_F(SettingsStore, SavingKeepsTheOtherContentOfThePerUserFile)
                                        "DiagnosticMode=DiagnosticOff\n\n[Tail]\nx=1\n");
 }
 
-TEST_F(SettingsStore, AWorkingDirectoryFileWinsAndIsRewrittenWithOnlyTheFourKeys)
+// Other sections (the window's state, say) and keys of a later version are
+// not the settings' to drop.
+TEST_F(SettingsStore, AWorkingDirectoryFileWinsAndKeepsWhatIsNotTheSettings)
 {
     const std::string user = "[FERRY]\nDefaultDirectory=/user\nAccessMode=ReadWrite\n";
     WriteUserFile(user);
     WriteWholeFile(workFile, "[Other]\r\nx=1\r\n[FERRY]\r\nRestrictDirectory=/work\r\n"
-                             "DiagnosticMode=DiagnosticOn\r\nExtra=dropped\r\n");
+                             "DiagnosticMode=DiagnosticOn\r\nExtra=kept\r\n");
     LoadSettings();
     EXPECT_EQ(Describe(serverSettings),
               "default=\"\" restrict=\"/work\" inWorkingDir=1 readWrite=0 diagnostics=1");
 
     SetDirectory(serverSettings.defaultDirectory, "/new");
     SaveSettings();
-    EXPECT_EQ(ReadWholeFile(workFile), "[FERRY]\n"
-                                       "DefaultDirectory=/new\n"
-                                       "RestrictDirectory=/work\n"
-                                       "AccessMode=ReadOnly\n"
-                                       "DiagnosticMode=DiagnosticOn\n");
+    EXPECT_EQ(ReadWholeFile(workFile), "[Other]\r\nx=1\r\n[FERRY]\r\nRestrictDirectory=/work\r\n"
+                                       "DiagnosticMode=DiagnosticOn\r\nExtra=kept\r\n"
+                                       "DefaultDirectory=/new\r\nAccessMode=ReadOnly\r\n");
     EXPECT_EQ(ReadWholeFile(userFile), user);
     // The file was replaced in one step: no temporary file is left beside it.
     EXPECT_EQ(FolderListing(work.Path()), std::vector<std::string>{"ferry.ini"});
