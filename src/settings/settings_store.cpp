@@ -23,6 +23,11 @@ constexpr const char* kRestrictDirectoryKey = "RestrictDirectory";
 constexpr const char* kAccessModeKey = "AccessMode";
 constexpr const char* kDiagnosticModeKey = "DiagnosticMode";
 
+// The keys of the FERRY section that the settings own, in the order a
+// rewritten working-directory file lists them.
+constexpr const char* kOwnedKeys[] = {kDefaultDirectoryKey, kRestrictDirectoryKey, kAccessModeKey,
+                                      kDiagnosticModeKey};
+
 // The file LoadSettings read, as a full path.
 std::string loadedFile;
 
@@ -130,9 +135,11 @@ bool WriteAll(int fd, const std::string& content)
     return true;
 }
 
-// Rewrites the working directory's ferry.ini with the settings' keys. What
-// the file holds besides them (other sections, the window's state, keys a
-// later version added) stays as it was. The new file is written beside it
+// Rewrites the working directory's ferry.ini with the settings' keys, in
+// their own order at the end of the FERRY section. What the file holds
+// besides them (other sections, the window's state, keys a later version
+// added) stays as it was, so a file of nothing but the settings comes out
+// as the four keys and nothing else. The new file is written beside it
 // under another name and renamed over it in one step, so that a crash or a
 // full disk leaves the old settings rather than an emptied file.
 bool RewriteWorkingDirectoryFile(const char* linkOrPath)
@@ -152,6 +159,9 @@ bool RewriteWorkingDirectoryFile(const char* linkOrPath)
         return false;
     bool copied = WriteAll(fd, kept);
     ::close(fd);
+    for (const char* key : kOwnedKeys)
+        copied =
+            copied && WritePrivateProfileString(kSettingsSection, key, nullptr, sibling.c_str());
     if (!copied || !WriteKeys(sibling.c_str())) {
         ::unlink(sibling.c_str());
         return false;

@@ -206,9 +206,9 @@ TEST_F(SettingsStore, AWorkingDirectoryFileWinsAndKeepsWhatIsNotTheSettings)
 
     SetDirectory(serverSettings.defaultDirectory, "/new");
     SaveSettings();
-    EXPECT_EQ(ReadWholeFile(workFile), "[Other]\r\nx=1\r\n[FERRY]\r\nRestrictDirectory=/work\r\n"
-                                       "DiagnosticMode=DiagnosticOn\r\nExtra=kept\r\n"
-                                       "DefaultDirectory=/new\r\nAccessMode=ReadOnly\r\n");
+    EXPECT_EQ(ReadWholeFile(workFile), "[Other]\r\nx=1\r\n[FERRY]\r\nExtra=kept\r\n"
+                                       "DefaultDirectory=/new\r\nRestrictDirectory=/work\r\n"
+                                       "AccessMode=ReadOnly\r\nDiagnosticMode=DiagnosticOn\r\n");
     EXPECT_EQ(ReadWholeFile(userFile), user);
     // The file was replaced in one step: no temporary file is left beside it.
     EXPECT_EQ(FolderListing(work.Path()), std::vector<std::string>{"ferry.ini"});
