@@ -1,5 +1,6 @@
 #include "settings/qt/ferry_options_dlg.h"
 
+#include "settings/qt/preferences_group.h"
 #include "settings/server_settings.h"
 #include "settings/settings_store.h"
 #include "widgets/dialog_panel.h"
@@ -86,6 +87,10 @@ constexpr int kDialogX = 23;
 constexpr int kDialogY = 19;
 constexpr int kDialogWidth = 246;
 constexpr int kDialogHeight = 226;
+// Groups beyond the original settings start where the buttons stood; the
+// buttons move down below the last of them.
+constexpr int kGroupsTop = 196;
+constexpr int kGroupGap = 4;
 
 GlyphButton::Face FaceOf(int id)
 {
@@ -157,6 +162,7 @@ ferryOptionsDlg::ferryOptionsDlg(QWidget* parent)
     const DialogUnits units(font());
     setFixedSize(units.ToPixelsX(kDialogWidth), units.ToPixelsY(kDialogHeight));
     createControls(units);
+    addGroups(units);
     placeOverParent(units);
     showSettings();
 }
@@ -197,6 +203,36 @@ void ferryOptionsDlg::createControls(const DialogUnits& units)
     connect(helpButton, &QPushButton::clicked, this, &ferryOptionsDlg::helpClicked);
 }
 
+// Each group takes the frame's width and the height it asks for. The
+// original controls stay where the template puts them, the buttons and the
+// dialog's own bottom edge move down by what the groups take, and the
+// keyboard reaches the groups after the original settings, before OK.
+void ferryOptionsDlg::addGroups(const DialogUnits& units)
+{
+    // The groups, top to bottom.
+    if (groups.empty())
+        return;
+    const QRect frame = units.ToPixels(4, kGroupsTop, 240, 0);
+    int y = frame.top();
+    QWidget* previous = diagnosticsBox;
+    for (PreferencesGroup* group : groups) {
+        const int height = group->sizeHint().height();
+        group->setGeometry(frame.left(), y, frame.width(), height);
+        y += height + units.ToPixelsY(kGroupGap);
+        setTabOrder(previous, group);
+        previous = group;
+    }
+    const int shift = y - frame.top();
+    for (GlyphButton* button : {okButton, cancelButton, helpButton}) {
+        button->move(button->x(), button->y() + shift);
+        setTabOrder(previous, button);
+        previous = button;
+    }
+    if (auto* background = findChild<QWidget*>(QStringLiteral("backgroundPanel")))
+        background->resize(background->width(), background->height() + shift);
+    setFixedSize(width(), height() + shift);
+}
+
 // The template places the dialog relative to its parent's client area,
 // which in a main window begins below the menu bar. Like the dialog manager,
 // keep the dialog wholly on the parent's screen when that spot would push it
@@ -213,6 +249,8 @@ void ferryOptionsDlg::showSettings()
     readOnlyBox->setChecked(serverSettings.readWrite == 0);
     readWriteBox->setChecked(serverSettings.readWrite != 0);
     diagnosticsBox->setChecked(serverSettings.diagnostics == 1);
+    for (PreferencesGroup* group : groups)
+        group->showSettings();
 }
 
 // The access boxes toggle themselves; each then clears its partner. Clicking
@@ -242,6 +280,8 @@ void ferryOptionsDlg::okClicked()
     CopyFieldText(restrictDirectoryEdit->text(), serverSettings.restrictDirectory);
     serverSettings.readWrite = readOnlyBox->isChecked() ? 0 : 1;
     serverSettings.diagnostics = diagnosticsBox->isChecked() ? 1 : 0;
+    for (PreferencesGroup* group : groups)
+        group->storeSettings();
     SaveSettings();
     accept();
 }

@@ -6,10 +6,13 @@
 
 #include <QDialog>
 
+#include <vector>
+
 class QCheckBox;
 class QLineEdit;
 class DialogUnits;
 class GlyphButton;
+class PreferencesGroup;
 
 class ferryOptionsDlg : public QDialog
 {
@@ -20,6 +23,7 @@ public:
 
 private:
     void createControls(const DialogUnits& units);
+    void addGroups(const DialogUnits& units);
     void placeOverParent(const DialogUnits& units);
     void showSettings();
 
@@ -37,4 +41,6 @@ private:
     GlyphButton* okButton = nullptr;
     GlyphButton* cancelButton = nullptr;
     GlyphButton* helpButton = nullptr;
+    // The groups below the original settings, top to bottom.
+    std::vector<PreferencesGroup*> groups;
 };
