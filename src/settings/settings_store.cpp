@@ -201,6 +201,11 @@ void SaveSettings()
     WriteKeys(kSettingsFileName);
 }
 
+std::string SettingsFilePath()
+{
+    return loadedFile.empty() ? ProfilePath(kSettingsFileName) : loadedFile;
+}
+
 bool IsSettingsFile(const char* path)
 {
     char workingDirectoryFile[kMaxPath];

@@ -1,3 +1,4 @@
+#include "platform/private_profile.h"
 #include "settings/server_settings.h"
 #include "settings/settings_store.h"
 #include "support/temp_dir.h"
@@ -247,6 +248,20 @@ TEST_F(SettingsStore, KnowsEverySettingsFileInUse)
     EXPECT_TRUE(IsSettingsFile(userFile.c_str()));
     EXPECT_FALSE(IsSettingsFile((work.Path() + "/other.ini").c_str()));
     EXPECT_FALSE(IsSettingsFile((userFolder + "/ferry.ini.bak").c_str()));
+}
+
+// Window and log view state go into the file the settings came from, and a
+// later Preferences OK keeps them there.
+TEST_F(SettingsStore, SectionsOfTheProgramLiveInTheSettingsFileInUse)
+{
+    WriteWholeFile(workFile, "[FERRY]\nAccessMode=ReadWrite\n");
+    LoadSettings();
+    ASSERT_EQ(SettingsFilePath(), workFile);
+    ASSERT_TRUE(WritePrivateProfileString("Window", "Width", "640", SettingsFilePath().c_str()));
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile(workFile), "[FERRY]\nDefaultDirectory=\nRestrictDirectory=\n"
+                                       "AccessMode=ReadWrite\nDiagnosticMode=DiagnosticOff\n\n"
+                                       "[Window]\nWidth=640\n");
 }
 
 TEST_F(SettingsStore, APerUserFileIsNeverPromotedToTheWorkingDirectory)
