@@ -9,6 +9,7 @@
 #include "platform/glib/glib_callback_exceptions.h"
 #include "platform/open_file_limit.h"
 #include "platform/string_table.h"
+#include "settings/log_view_settings.h"
 #include "settings/settings_store.h"
 #include "widgets/help_request.h"
 
@@ -64,6 +65,7 @@ int ferryApp::createMainWindow()
     frame = new SDIDecFrame(tftpServer, logPrinting, helpFilter);
     helpFilter.setHelpOwner(frame);
     frame->logView()->setMirrorToStdout(headlessMode);
+    frame->logView()->setMaxLines(LoadLogViewMaxLines());
     if (frame->start(fileDialogData) != 0) {
         delete frame;
         return 1;
