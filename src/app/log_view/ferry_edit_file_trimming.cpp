@@ -55,10 +55,19 @@ void ferryEditFile::trimToLimit()
     // and the new one counts every line dropped so far.
     const int kept = std::max(1, lineLimit - LinesPerCut(lineLimit) - 1);
     const int cut = lines - kept;
+    const int cutEnd = log->findBlockByNumber(cut).position();
+    QTextCursor range(log);
+    range.setPosition(cutEnd, QTextCursor::KeepAnchor);
     std::size_t cutLength = 0;
-    QTextBlock firstKept = log->begin();
-    for (int i = 0; i < cut; ++i, firstKept = firstKept.next())
-        cutLength += LogTextLength(firstKept.text()) + 2;
+    if (textLength == static_cast<std::size_t>(log->characterCount() - 1 + lines - 1)) {
+        // A byte a character but for the line breaks (CR LF, one character
+        // in the widget): the usual log, whose cut measures itself, which
+        // saves copying it out to count it.
+        cutLength = static_cast<std::size_t>(cutEnd + cut);
+    } else {
+        // The selection holds each line break as a paragraph separator.
+        cutLength = LogTextLength(range.selectedText());
+    }
     linesDropped += linesDropped > 0 ? cut - 1 : cut;
     const QString marker = MarkerLine(linesDropped, lineLimit);
 
@@ -72,8 +81,6 @@ void ferryEditFile::trimToLimit()
     // One edit, so the layout and the scroll bars adjust once. The caret
     // and a selection in the kept lines move with their text; those among
     // the dropped lines come to the start of the first kept line.
-    QTextCursor range(log);
-    range.setPosition(firstKept.position(), QTextCursor::KeepAnchor);
     range.insertText(marker + QChar(QChar::ParagraphSeparator));
     textLength = textLength - cutLength + LogTextLength(marker) + 2;
     if (!following)

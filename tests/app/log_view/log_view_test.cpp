@@ -208,10 +208,19 @@ private slots:
         QCOMPARE(FileContent(scratch.file("ferry.log")), Marker(12, 20) + Entries(12, 28));
         QVERIFY(!view.isModified());
 
-        // After Clear All nothing that was dropped is left to count.
+        // After Clear All nothing that was dropped is left to count. Text
+        // of more than a byte a character is counted as it goes, whether it
+        // is dropped or kept.
         view.clearAll();
-        LogEntries(0, 21);
-        QCOMPARE(view.logText(), Marker(5, 20) + Entries(5, 21));
+        LogLine("caf\xC3\xA9\r\n");
+        LogEntries(1, 19);
+        LogLine("\xE2\x86\x92 a\nb\r\n");
+        LogEntries(20, 21);
+        QCOMPARE(view.logText(), Marker(5, 20) + Entries(5, 19) + kStamp +
+                                     "\xE2\x86\x92 a\xE2\x90\x8A"
+                                     "b\r\n" +
+                                     Entries(20, 21));
+        QCOMPARE(view.TextLength(), static_cast<std::size_t>(view.logText().size()));
         QCOMPARE(view.droppedLines(), 5LL);
     }
 
