@@ -57,9 +57,9 @@ AppendCost MicrosecondsPerAppend(ferryEditFile* view, int& counter)
 
 struct BoundedCost
 {
-    double plainCpuUs;  // per entry, median of bursts without a cut
-    double meanCpuUs;   // per entry, over every burst, cuts included
-    double cutMs;       // one cut, beyond what its burst's entries cost
+    double plainCpuUs; // per entry, median of bursts without a cut
+    double meanCpuUs;  // per entry, over every burst, cuts included
+    double cutMs;      // one cut, beyond what its burst's entries cost
     int cuts;
     double residentMiB; // at the bound, after the cuts
 };
@@ -93,9 +93,8 @@ BoundedCost CostAtTheBound(ferryEditFile* view, int bound, int& counter)
         (view->droppedLines() != dropped ? cutting : plain).push_back(cpu);
     }
     const double plainBurst = Median(plain);
-    return {plainBurst * 1e6 / kBurst, total * 1e6 / entries,
-            (Median(cutting) - plainBurst) * 1e3, static_cast<int>(cutting.size()),
-            static_cast<double>(ResidentKiB()) / 1024.0};
+    return {plainBurst * 1e6 / kBurst, total * 1e6 / entries, (Median(cutting) - plainBurst) * 1e3,
+            static_cast<int>(cutting.size()), static_cast<double>(ResidentKiB()) / 1024.0};
 }
 
 } // namespace
