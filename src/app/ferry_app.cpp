@@ -7,6 +7,7 @@
 #include "app/log_view/ferry_edit_file.h"
 #include "app/main_window/sdi_dec_frame.h"
 #include "platform/glib/glib_callback_exceptions.h"
+#include "platform/heap_release.h"
 #include "platform/open_file_limit.h"
 #include "platform/string_table.h"
 #include "settings/log_view_settings.h"
@@ -47,6 +48,7 @@ ferryApp::ferryApp(int& argc, char** argv)
     fileDialogData.flags = kOfnFileMustExist | kOfnHideReadOnly | kOfnOverwritePrompt;
     fileDialogData.filter = QStringLiteral("All Files (*.*)|*.*|");
     RaiseOpenFileLimit();
+    KeepLargeBlocksOutOfTheHeap();
     SetGlibCallbackExceptionHandler(&ferryApp::reportCallbackException);
     LoadSettings();
     SetDialogHelpEngine(WinHelp);

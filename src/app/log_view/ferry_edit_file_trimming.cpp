@@ -6,6 +6,7 @@
 
 #include "app/log_view/ferry_edit_file.h"
 #include "app/log_view/log_text_length.h"
+#include "platform/heap_release.h"
 
 #include <QScrollBar>
 #include <QTextBlock>
@@ -85,4 +86,6 @@ void ferryEditFile::trimToLimit()
     textLength = textLength - cutLength + LogTextLength(marker) + 2;
     if (!following)
         bar->setValue(std::max(0, top - cut + 1));
+    // The dropped lines were thousands of small blocks.
+    ReturnFreeHeapToSystem();
 }
