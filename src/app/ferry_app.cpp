@@ -7,8 +7,10 @@
 #include "app/log_view/ferry_edit_file.h"
 #include "app/main_window/sdi_dec_frame.h"
 #include "platform/glib/glib_callback_exceptions.h"
+#include "platform/heap_release.h"
 #include "platform/open_file_limit.h"
 #include "platform/string_table.h"
+#include "settings/log_view_settings.h"
 #include "settings/settings_store.h"
 #include "widgets/help_request.h"
 
@@ -46,6 +48,7 @@ ferryApp::ferryApp(int& argc, char** argv)
     fileDialogData.flags = kOfnFileMustExist | kOfnHideReadOnly | kOfnOverwritePrompt;
     fileDialogData.filter = QStringLiteral("All Files (*.*)|*.*|");
     RaiseOpenFileLimit();
+    KeepLargeBlocksOutOfTheHeap();
     SetGlibCallbackExceptionHandler(&ferryApp::reportCallbackException);
     LoadSettings();
     SetDialogHelpEngine(WinHelp);
@@ -64,6 +67,7 @@ int ferryApp::createMainWindow()
     frame = new SDIDecFrame(tftpServer, logPrinting, helpFilter);
     helpFilter.setHelpOwner(frame);
     frame->logView()->setMirrorToStdout(headlessMode);
+    frame->logView()->setMaxLines(LoadLogViewMaxLines());
     if (frame->start(fileDialogData) != 0) {
         delete frame;
         return 1;

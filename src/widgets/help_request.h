@@ -10,7 +10,9 @@
 class QWidget;
 
 constexpr const char* kHelpFileName = "ferry.hlp";
-// The help engine's command for the table of contents.
+// The help engine's commands for the topic of a context number and for the
+// table of contents.
+constexpr unsigned kDialogHelpContext = 1;
 constexpr unsigned kDialogHelpContents = 3;
 
 using HelpEngine =

@@ -3,12 +3,17 @@
 
 #include "app/common/message_box.h"
 #include "app/common/window_error.h"
+#include "app/help/help_viewer.h"
+#include "app/help/help_viewer_engine.h"
 #include "app/log_view/ferry_edit_file.h"
 #include "app/main_window/sdi_dec_frame.h"
+#include "app/server/startup_advice.h"
 #include "app_test_support.h"
 #include "platform/sockets.h"
 #include "service/server_socket.h"
 
+#include <QAbstractButton>
+#include <QFileInfo>
 #include <QTest>
 #include <QTimer>
 
@@ -101,13 +106,67 @@ private slots:
         getsockname(holder, reinterpret_cast<sockaddr*>(&address), &length);
         sockets_testing::SetTftpPortOverride(address.sin_port);
 
-        ModalAnswerer answer(ClickButton(QMessageBox::Ok));
+        // Help shows the topic on the port while the box stays open to be
+        // read beside it; OK then ends the start.
+        QString pageShown;
+        bool boxStayedOpen = false;
+        ModalAnswerer answer([&](QWidget* w) {
+            auto* box = qobject_cast<QMessageBox*>(w);
+            box->button(QMessageBox::Help)->click();
+            if (HelpViewer* viewer = win_help_testing::Viewer())
+                pageShown = QFileInfo(viewer->pageFile()).fileName();
+            boxStayedOpen = box->isVisible();
+            box->button(QMessageBox::Ok)->click();
+        });
         QCOMPARE(App().createMainWindow(), 1);
-        QCOMPARE(answer.texts, QStringList{"Windows Sockets error 10048"});
+        const int port = ntohs(address.sin_port);
+        QCOMPARE(answer.texts,
+                 QStringList{QStringLiteral("Windows Sockets error 10048\n\nUDP port %1 is "
+                                            "already in use, probably by another TFTP server or a "
+                                            "second ferry; sudo ss -ulpn 'sport = :%1' shows "
+                                            "which program holds it.")
+                                 .arg(port)});
         QCOMPARE(answer.captions, QStringList{"ferry"});
+        QCOMPARE(pageShown, QStringLiteral("port-69.html"));
+        QVERIFY(boxStayedOpen);
         QCOMPARE(message_box_testing::BeepLog(), QString());
         QVERIFY(App().mainWindow() == nullptr);
+        DestroyHelpViewer();
         close(holder);
+    }
+
+    // The sentence below the error number names the port the server asked
+    // for and a command the reader can paste as it stands.
+    void aRefusedPortSaysHowToAllowIt_data()
+    {
+        QTest::addColumn<int>("port");
+        QTest::addColumn<QString>("program");
+        QTest::addColumn<QString>("advice");
+        QTest::newRow("port 69")
+            << 69 << "/usr/bin/ferry"
+            << "On Linux only a privileged program may open UDP port 69, like every port below "
+               "1024: sudo setcap cap_net_bind_service=+ep /usr/bin/ferry gives this program "
+               "that privilege, or sudo sysctl net.ipv4.ip_unprivileged_port_start=69 gives it "
+               "to every program.";
+        QTest::newRow("a path a shell would split")
+            << 169 << "/home/ann/my ferry/it's"
+            << "On Linux only a privileged program may open UDP port 169, like every port below "
+               "1024: sudo setcap cap_net_bind_service=+ep '/home/ann/my ferry/it'\\''s' gives "
+               "this program that privilege, or sudo sysctl "
+               "net.ipv4.ip_unprivileged_port_start=169 gives it to every program.";
+        QTest::newRow("no privilege needed")
+            << 6969 << "/usr/bin/ferry"
+            << "The system does not let this program open UDP port 6969.";
+    }
+
+    void aRefusedPortSaysHowToAllowIt()
+    {
+        QFETCH(int, port);
+        QFETCH(QString, program);
+        QFETCH(QString, advice);
+        QCOMPARE(StartupAdvice(sockets::WSAEACCES, port, program), advice);
+        // Other errors keep the number alone.
+        QCOMPARE(StartupAdvice(sockets::WSAECONNREFUSED, port, program), QString());
     }
 
     void theExceptionReportCanResume()

@@ -1,9 +1,12 @@
 #include "app/common/message_box.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QFontMetrics>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QSpacerItem>
 #include <QStyle>
 
@@ -101,18 +104,26 @@ const char* AnswerName(BoxAnswer answer)
     return "OK";
 }
 
+// Without a display: "caption: text" on standard error, with the answer
+// taken when there was a choice.
+void WriteHeadlessBox(const QString& text, const QString& caption, BoxButtons buttons,
+                      BoxAnswer answer)
+{
+    QByteArray line = caption.trimmed().toUtf8() + ": " + text.toUtf8();
+    line.replace("\n\n", "\n");
+    if (buttons != BoxButtons::Ok)
+        line += QByteArray(" [answered ") + AnswerName(answer) + "]";
+    std::fprintf(stderr, "%s\n", line.constData());
+    std::fflush(stderr);
+}
+
 } // namespace
 
 BoxAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, BoxIcon icon,
                          BoxButtons buttons, BoxAnswer headlessAnswer)
 {
     if (headlessBoxes) {
-        QByteArray line = caption.trimmed().toUtf8() + ": " + text.toUtf8();
-        line.replace("\n\n", "\n");
-        if (buttons != BoxButtons::Ok)
-            line += QByteArray(" [answered ") + AnswerName(headlessAnswer) + "]";
-        std::fprintf(stderr, "%s\n", line.constData());
-        std::fflush(stderr);
+        WriteHeadlessBox(text, caption, buttons, headlessAnswer);
         return headlessAnswer;
     }
     QMessageBox box(ToQtIcon(icon), caption, text, ToQtButtons(buttons), owner);
@@ -120,6 +131,32 @@ BoxAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& cap
     if (owner == nullptr)
         box.setWindowModality(Qt::ApplicationModal);
     return FromQtButton(box.exec());
+}
+
+BoxAnswer ShowMessageBoxWithHelp(QWidget* owner, const QString& text, const QString& caption,
+                                 const std::function<void(QWidget* box)>& help)
+{
+    if (headlessBoxes) {
+        WriteHeadlessBox(text, caption, BoxButtons::Ok, BoxAnswer::Ok);
+        return BoxAnswer::Ok;
+    }
+    QMessageBox box(QMessageBox::Critical, caption, text, QMessageBox::Ok, owner);
+    // The text may hold a command to type; the reader can copy it from here.
+    box.setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    QPushButton* helpButton = box.addButton(QMessageBox::Help);
+    // Every button of a message box closes it. Help must not, or the box
+    // would be gone while its topic is read, so its click goes to `help`
+    // alone.
+    if (auto* buttonBox = box.findChild<QDialogButtonBox*>())
+        QObject::disconnect(helpButton, &QAbstractButton::clicked, buttonBox, nullptr);
+    QObject::connect(helpButton, &QAbstractButton::clicked, &box, [&box, &help] { help(&box); });
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    MakeRoomForCaption(box);
+    if (owner == nullptr)
+        box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    return BoxAnswer::Ok;
 }
 
 void MessageBeep(unsigned type)

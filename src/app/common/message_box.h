@@ -6,6 +6,8 @@
 
 #include <QString>
 
+#include <functional>
+
 class QWidget;
 
 enum class BoxIcon
@@ -34,6 +36,13 @@ enum class BoxAnswer
 // A null owner makes the box modal for the whole program.
 BoxAnswer ShowMessageBox(QWidget* owner, const QString& text, const QString& caption, BoxIcon icon,
                          BoxButtons buttons, BoxAnswer headlessAnswer = BoxAnswer::Ok);
+
+// A stop box with OK and Help. Help calls `help` with the box as the window
+// that asks and leaves the box open, so the reader sees both; the text can be
+// selected and copied. Without a display it is an ordinary box: the text goes
+// to standard error and nothing else happens.
+BoxAnswer ShowMessageBoxWithHelp(QWidget* owner, const QString& text, const QString& caption,
+                                 const std::function<void(QWidget* box)>& help);
 
 // The beep that goes with a box: 16 for the stop icon, 0 for the default
 // sound. Both sound as the toolkit's one beep.

@@ -1,5 +1,6 @@
 #include "app/log_view/ferry_edit_file.h"
 
+#include "app/log_view/log_text_length.h"
 #include "log/log_view.h"
 
 #include <QFontDatabase>
@@ -47,26 +48,6 @@ void AppendDisplayText(QString& shown, std::string_view rest)
         shown += QChar(QChar::ParagraphSeparator);
         rest.remove_prefix(lineEnd + 2);
     }
-}
-
-// Length in the saved text: UTF-8 bytes, and 2 for each paragraph break
-// (CR LF), which the widget reports as U+2029.
-std::size_t LogTextLength(QStringView text)
-{
-    std::size_t length = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        char16_t c = text[i].unicode();
-        if (c < 0x80 || c == QChar::ParagraphSeparator)
-            length += c < 0x80 ? 1 : 2;
-        else if (c < 0x800)
-            length += 2;
-        else if (QChar::isHighSurrogate(c) && i + 1 < text.size() &&
-                 QChar::isLowSurrogate(text[i + 1].unicode()))
-            length += 4, ++i;
-        else
-            length += 3;
-    }
-    return length;
 }
 
 // The character index in `line` at which `bytes` bytes of its UTF-8 form
@@ -134,6 +115,7 @@ void ferryEditFile::newDocument()
     cursor.select(QTextCursor::Document);
     cursor.removeSelectedText();
     textLength = 0;
+    linesDropped = 0;
     documentName.clear();
     modified = false;
     emit commandStateChanged();
@@ -245,6 +227,7 @@ void ferryEditFile::flushPendingEntries()
         kept.setPosition(position, QTextCursor::KeepAnchor);
         setTextCursor(kept);
     }
+    trimToLimit();
 }
 
 void ferryEditFile::mousePressEvent(QMouseEvent* event)
@@ -335,6 +318,7 @@ void ferryEditFile::clearAll()
     if (cursor.hasSelection()) {
         cursor.removeSelectedText();
         textLength = 0;
+        linesDropped = 0;
         modified = true;
         emit commandStateChanged();
     }

@@ -3,9 +3,9 @@
 // The log view: a read-only, unwrapped text with both scroll bars that the
 // activity log appends to. Its text is kept with CR LF line ends: each CR LF
 // is a paragraph break in the widget, and the view counts the length of the
-// CR LF text itself, so an append never reads the text back. It also owns
-// the log's document commands: Save, Save As, Clear All, Find, Next and the
-// question about saving at close.
+// CR LF text itself, so an append never reads the text back. It keeps a
+// bounded number of lines. It also owns the log's document commands: Save,
+// Save As, Clear All, Find, Next and the question about saving at close.
 
 #include "app/log_view/ferry_find_dlg.h"
 #include "app/log_view/file_dialog_data.h"
@@ -68,6 +68,20 @@ public:
 
     bool findNext();
 
+    // Keeps at most `lines` lines (0: every line). Past that, the oldest are
+    // dropped in one piece, a tenth of the bound, and the first line says
+    // how many went.
+    void setMaxLines(int lines);
+
+    int maxLines() const { return lineLimit; }
+
+    // Lines dropped so far (since the last Clear All).
+    long long droppedLines() const { return linesDropped; }
+
+    // While held, nothing is dropped: a print job counts its pages by line
+    // number, and lines dropped under it would never be printed.
+    void holdTrimming(bool hold);
+
     // Headless runs mirror every entry to standard output.
     void setMirrorToStdout(bool on) { mirrorToStdout = on; }
 
@@ -94,6 +108,7 @@ private:
     void refreshNow();
     void setChildUpdatesEnabled(bool on);
     bool writeTo(const QString& path);
+    void trimToLimit();
     QString caption() const;
 
     std::size_t textLength = 0;
@@ -106,6 +121,9 @@ private:
     SearchSettings search;
     bool searchEntered = false;
     QPointer<ferryFindDlg> findDialog;
+    int lineLimit = 0;
+    long long linesDropped = 0;
+    int trimHolds = 0;
     bool mirrorToStdout = false;
     StdoutMirror mirror;
 };

@@ -30,6 +30,32 @@ private:
     int& counter;
 };
 
+// Pages are counted by line number as the job goes, so lines dropped from
+// the top of the log meanwhile would shift the pages still to come and go
+// unprinted; the log keeps every line until the job ends.
+class TrimmingHeld
+{
+public:
+    explicit TrimmingHeld(ferryEditFile* logView)
+        : view(logView)
+    {
+        if (view != nullptr)
+            view->holdTrimming(true);
+    }
+
+    ~TrimmingHeld()
+    {
+        if (view != nullptr)
+            view->holdTrimming(false);
+    }
+
+    TrimmingHeld(const TrimmingHeld&) = delete;
+    TrimmingHeld& operator=(const TrimmingHeld&) = delete;
+
+private:
+    ferryEditFile* view;
+};
+
 } // namespace
 
 PrinterSession& LogPrinting::ensurePrinter()
@@ -63,6 +89,7 @@ int LogPrinting::printLog(ferryEditFile* view, QWidget* parent, bool prompt)
     PrinterSession& printer = ensurePrinter();
     ferryPrintOut printout(tr("TFTP Daemon Log"), printer, view);
     PrintingCounted counted(jobsRunning);
+    TrimmingHeld held(view);
     return RunPrintJob(parent, printout, prompt);
 }
 

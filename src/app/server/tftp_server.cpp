@@ -1,13 +1,16 @@
 #include "app/server/tftp_server.h"
 
 #include "app/common/message_box.h"
+#include "app/server/startup_advice.h"
 #include "log/activity_log.h"
 #include "platform/qt/event_loop_hosts.h"
 #include "platform/sockets.h"
 #include "platform/timers.h"
 #include "service/dispatcher.h"
 #include "service/service_lifetime.h"
+#include "widgets/help_request.h"
 
+#include <QCoreApplication>
 #include <QString>
 
 namespace {
@@ -16,6 +19,26 @@ void ShowStartupFailure(QWidget* owner, int errorNumber)
 {
     ShowMessageBox(owner, QString::fromUtf8(SocketErrorText(errorNumber)), QStringLiteral("ferry"),
                    BoxIcon::Stop, BoxButtons::Ok);
+}
+
+// The server socket could not be opened. Where the number alone would
+// leave a Linux user guessing, a sentence below it says why and what to do,
+// and Help opens the topic on the TFTP port, whose context number is the
+// error's own.
+void ShowServerSocketFailure(QWidget* owner, int errorNumber)
+{
+    const QString advice =
+        StartupAdvice(errorNumber, TftpServicePort(), QCoreApplication::applicationFilePath());
+    if (advice.isEmpty()) {
+        ShowStartupFailure(owner, errorNumber);
+        return;
+    }
+    const QString text =
+        QString::fromUtf8(SocketErrorText(errorNumber)) + QLatin1String("\n\n") + advice;
+    ShowMessageBoxWithHelp(owner, text, QStringLiteral("ferry"), [errorNumber](QWidget* box) {
+        RequestDialogHelp(box, kHelpFileName, kDialogHelpContext,
+                          static_cast<unsigned long>(errorNumber));
+    });
 }
 
 // 0 when the server is listening; 1 after a failure was shown.
@@ -36,7 +59,7 @@ int StartTftpService(QWidget* owner)
         StopService();
         return 1;
     case StartFailure::ServerSocketOpen:
-        ShowStartupFailure(owner, start.errorNumber);
+        ShowServerSocketFailure(owner, start.errorNumber);
         StopService();
         return 1;
     }

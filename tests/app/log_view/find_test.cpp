@@ -6,6 +6,7 @@
 #include "app/main_window/command_ids.h"
 #include "app/main_window/sdi_dec_frame.h"
 #include "app_test_support.h"
+#include "log/activity_log.h"
 #include "log/log_view.h"
 
 #include <QAction>
@@ -16,6 +17,7 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextCursor>
 
 namespace {
@@ -123,6 +125,27 @@ private slots:
         ModalAnswerer answer(ClickButton(QMessageBox::Ok));
         QVERIFY(!view.findNext()); // no wrap to the bottom
         QCOMPARE(answer.texts, QStringList{"Cannot find \"alpha\"."});
+    }
+
+    // Lines the view dropped for its bound are no longer found; the line
+    // that says so is, and the entries kept are found where they are now.
+    void aSearchCoversWhatTheViewHolds()
+    {
+        ferryEditFile view;
+        LogViewWindow = &view;
+        view.setMaxLines(10);
+        for (int i = 0; i < 15; ++i)
+            LogLine("entry %d\r\n", i);
+        view.flushPendingEntries(); // 16 lines: entries 0 to 7 go
+        ModalAnswerer answer(ClickButton(QMessageBox::Ok));
+        Search(view, "entry 3", true, true, true);
+        QCOMPARE(answer.texts, QStringList{"Cannot find \"entry 3\"."});
+        Search(view, "entry 9", true, true, true);
+        QCOMPARE(Selected(view), QStringLiteral("entry 9"));
+        QCOMPARE(view.textCursor().block().blockNumber(), 2); // below the marker and entry 8
+        Search(view, "dropped", false, false, true);
+        QCOMPARE(view.textCursor().block().blockNumber(), 0);
+        QCOMPARE(answer.seen, 1);
     }
 
     // A window manager's title bar holds the window menu's icon and three

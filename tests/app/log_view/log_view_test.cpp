@@ -12,6 +12,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QScrollBar>
 #include <QTemporaryFile>
 #include <QTest>
 #include <QTextBlock>
@@ -23,6 +24,27 @@
 namespace {
 constexpr std::time_t kNow = 1796000000; // Mon, 30 Nov 26 00:53:20 UTC
 const QByteArray kStamp = "Mon, 30 Nov 26 00:53:20  ";
+
+// Entries "entry FROM" up to "entry TO - 1", each on a line of its own.
+QByteArray Entries(int from, int to)
+{
+    QByteArray text;
+    for (int i = from; i < to; ++i)
+        text += kStamp + "entry " + QByteArray::number(i) + "\r\n";
+    return text;
+}
+
+void LogEntries(int from, int to)
+{
+    for (int i = from; i < to; ++i)
+        LogLine("entry %d\r\n", i);
+}
+
+QByteArray Marker(int dropped, int limit)
+{
+    return "--- " + QByteArray::number(dropped) + " earlier lines dropped: the log view keeps at " +
+           "most " + QByteArray::number(limit) + " lines ---\r\n";
+}
 } // namespace
 
 class LogViewTest : public QObject
@@ -161,6 +183,93 @@ private slots:
         QCOMPARE(view.textCursor().selectionStart(), 0);
         QCOMPARE(view.textCursor().selectionEnd(), end);
         QCOMPARE(view.logText(), kStamp + "one\r\n" + kStamp + "two\r\n");
+    }
+
+    // Past its bound the view drops its oldest lines in one piece, to a
+    // tenth below the bound, and its first line says how many went in all.
+    // Save writes what the view holds; the count of the text follows.
+    void pastItsBoundTheOldestLinesMakeRoom()
+    {
+        ScratchDirectory scratch;
+        ferryEditFile view;
+        view.logViewSetup(FileDialogData{});
+        view.setMaxLines(20);
+        LogEntries(0, 25); // 26 lines with the empty last one
+        QCOMPARE(view.logText(), Marker(9, 20) + Entries(9, 25));
+        QCOMPARE(view.blockCount(), 18);
+        QCOMPARE(view.TextLength(), static_cast<std::size_t>(view.logText().size()));
+        QVERIFY(view.textCursor().atEnd());
+
+        // The next cut takes the old marker along; the count goes on.
+        LogEntries(25, 28);
+        QCOMPARE(view.logText(), Marker(12, 20) + Entries(12, 28));
+        QCOMPARE(view.TextLength(), static_cast<std::size_t>(view.logText().size()));
+        QVERIFY(view.save());
+        QCOMPARE(FileContent(scratch.file("ferry.log")), Marker(12, 20) + Entries(12, 28));
+        QVERIFY(!view.isModified());
+
+        // After Clear All nothing that was dropped is left to count. Text
+        // of more than a byte a character is counted as it goes, whether it
+        // is dropped or kept.
+        view.clearAll();
+        LogLine("caf\xC3\xA9\r\n");
+        LogEntries(1, 19);
+        LogLine("\xE2\x86\x92 a\nb\r\n");
+        LogEntries(20, 21);
+        QCOMPARE(view.logText(), Marker(5, 20) + Entries(5, 19) + kStamp +
+                                     "\xE2\x86\x92 a\xE2\x90\x8A"
+                                     "b\r\n" +
+                                     Entries(20, 21));
+        QCOMPARE(view.TextLength(), static_cast<std::size_t>(view.logText().size()));
+        QCOMPARE(view.droppedLines(), 5LL);
+    }
+
+    void withoutABoundOrWhileHeldNothingIsDropped()
+    {
+        ferryEditFile view;
+        LogViewWindow = &view;
+        LogEntries(0, 30);
+        QCOMPARE(view.logText(), Entries(0, 30));
+        view.setMaxLines(20); // a bound set later applies at once
+        QCOMPARE(view.logText(), Marker(14, 20) + Entries(14, 30));
+        view.holdTrimming(true);
+        LogEntries(30, 40);
+        QCOMPARE(view.logText(), Marker(14, 20) + Entries(14, 40));
+        view.holdTrimming(false);
+        LogEntries(40, 41);
+        QCOMPARE(view.logText(), Marker(25, 20) + Entries(25, 41));
+    }
+
+    // An operator who scrolled back and clicks while entries wait for the
+    // refresh (the click puts them in first) still sees the same lines, and
+    // a selection among the kept lines still holds the same text.
+    void aCutKeepsThePlaceInTheKeptLines()
+    {
+        ferryEditFile view;
+        LogViewWindow = &view;
+        view.resize(400, 200);
+        view.show();
+        view.setMaxLines(100);
+        LogEntries(0, 95);
+        view.flushPendingEntries();
+        LogEntries(95, 105); // 106 lines: 17 of them go
+        QTextCursor selection(view.document());
+        selection.setPosition(view.document()->findBlockByNumber(50).position());
+        selection.movePosition(QTextCursor::EndOfBlock, QTextCursor::KeepAnchor);
+        view.setTextCursor(selection);
+        view.verticalScrollBar()->setValue(40);
+        QCOMPARE(view.cursorForPosition(QPoint(0, 0)).block().text(),
+                 QString::fromLatin1(kStamp + "entry 40"));
+        view.flushPendingEntries();
+        QCOMPARE(view.droppedLines(), 17LL);
+        QCOMPARE(view.cursorForPosition(QPoint(0, 0)).block().text(),
+                 QString::fromLatin1(kStamp + "entry 40"));
+        QCOMPARE(view.textCursor().selectedText(), QString::fromLatin1(kStamp + "entry 50"));
+        // The next entry goes to the end as ever, and the view follows it.
+        LogEntries(105, 106);
+        view.flushPendingEntries();
+        QVERIFY(view.textCursor().atEnd());
+        QCOMPARE(view.TextLength(), static_cast<std::size_t>(view.logText().size()));
     }
 
     void eachEntryIsOnStandardOutputAsSoonAsItIsLogged()

@@ -96,6 +96,7 @@ private slots:
     void longLineEndsItsPagesText();
     void timestampsArePrintedAsShown();
     void linesAppendedDuringTheJobAddPages();
+    void noLineIsDroppedUnderARunningJob();
     void viewTakesThePageSizeOnlyWhilePrinting();
     void viewIsLeftScrolledAndSelectedAsItWas_data();
     void viewIsLeftScrolledAndSelectedAsItWas();
@@ -251,6 +252,40 @@ void PrintPagesTest::linesAppendedDuringTheJobAddPages()
     QCOMPARE(PdfPageCount(pdf), 4);
     QCOMPARE(PdfPageLines(pdf, 3).last(),
              QStringLiteral("entry %1").arg(3 * perPage, 4, 10, QLatin1Char('0')));
+}
+
+// Lines past the view's bound are dropped from the top; pages are counted
+// by line number, so a cut during the job would shift the pages still to
+// come. The job prints every line, and the cut waits for its end.
+void PrintPagesTest::noLineIsDroppedUnderARunningJob()
+{
+    const int perPage = linesPerPage();
+    PrintFrame f;
+    f.view()->setMaxLines(2 * perPage);
+    QByteArray text = NumberedLines(perPage);
+    text.chop(2);
+    f.append(text);
+    bool appended = false;
+    QTimer arrival;
+    connect(&arrival, &QTimer::timeout, this, [&] {
+        if (!appended && App().printing().printingCount() > 0 &&
+            App().printing().printer()->setup.nMaxPage == 2) {
+            appended = true;
+            f.append("\r\n" + NumberedLines(perPage + perPage / 2, perPage + 1));
+        }
+    });
+    arrival.start(0);
+    QCOMPARE(print(f), 1);
+    QVERIFY(appended);
+    QStringList expected;
+    for (const QByteArray& line : NumberedLines(2 * perPage + perPage / 2).split('\n'))
+        if (!line.trimmed().isEmpty())
+            expected << QString::fromUtf8(line.trimmed());
+    QCOMPARE(AllLines(pdf), expected);
+    QCOMPARE(f.view()->droppedLines(), 0LL);
+    f.append("entry\r\n");
+    f.view()->flushPendingEntries();
+    QVERIFY(f.view()->droppedLines() > 0);
 }
 
 // While printing, the view is made as large as the logical page, which is
