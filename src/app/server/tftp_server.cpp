@@ -1,14 +1,23 @@
 #include "app/server/tftp_server.h"
 
 #include "app/common/message_box.h"
+#include "app/server/listen_address_boxes.h"
 #include "log/activity_log.h"
 #include "platform/qt/event_loop_hosts.h"
 #include "platform/sockets.h"
 #include "platform/timers.h"
 #include "service/dispatcher.h"
+#include "service/server_socket.h"
 #include "service/service_lifetime.h"
+#include "service/session_table.h"
+#include "settings/qt/listen_address_group.h"
+#include "settings/server_settings.h"
+#include "settings/settings_store.h"
 
 #include <QString>
+
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -37,6 +46,10 @@ int StartTftpService(QWidget* owner)
         return 1;
     case StartFailure::ServerSocketOpen:
         ShowStartupFailure(owner, start.errorNumber);
+        StopService();
+        return 1;
+    case StartFailure::ListenAddress:
+        ShowListenAddressFailure(owner, serverSettings.listenAddress, start.listenProblem);
         StopService();
         return 1;
     }
@@ -68,6 +81,11 @@ int TftpServer::start(QWidget* boxOwner)
         return 1;
     }
     serving = true;
+    // What Set Preferences shows about the place the server listens on.
+    ListenAddressGroup::setListenerQuery([] {
+        return ListenerState{ListenAddressInForce(), ListeningDescription(),
+                             SessionTable != nullptr};
+    });
     return 0;
 }
 
@@ -76,10 +94,25 @@ void TftpServer::stop()
     if (!serving)
         return;
     serving = false;
+    ListenAddressGroup::setListenerQuery(nullptr);
     // Peers are not told; files being written stay as far as they got.
     // Releasing the sockets also stops watching them, so the hosts go last.
     StopService();
     installHosts(false);
+}
+
+void TftpServer::followListenAddress(QWidget* boxOwner)
+{
+    if (!serving)
+        return;
+    const std::string wanted = serverSettings.listenAddress;
+    const ReopenResult result = ReopenServerSocket();
+    if (result.outcome != Reopen::Failed && result.outcome != Reopen::NotListening)
+        return;
+    std::snprintf(serverSettings.listenAddress, sizeof serverSettings.listenAddress, "%s",
+                  ListenAddressInForce());
+    SaveSettings();
+    ShowReopenFailure(boxOwner, wanted.c_str(), result);
 }
 
 void TftpServer::installHosts(bool on)
