@@ -43,6 +43,9 @@ TEST(SocketAddress, OnlyNumericHostsAreRead)
         {"::ffff:10.1.2.3", "10.1.2.3"},
         {"fe80::1%lo", "fe80::1%lo"},
         {"fe80::1%1", "fe80::1%lo"},
+        // The longest text a peer can have: the log's buffers hold it whole.
+        {"ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff%4294967295",
+         "ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff%4294967295"},
         // Host names would need a look-up that can block the one thread.
         {"localhost", "<not an address>"},
         // Short and octal forms mean other addresses than they seem to.
@@ -73,27 +76,6 @@ TEST(SocketAddress, HostTextIsCutToItsBufferAndTerminated)
     std::memset(shown, 'x', sizeof shown);
     FormatHost(address, shown, sizeof shown);
     EXPECT_STREQ(shown, "2001:");
-}
-
-TEST(SocketAddress, UnspecifiedAndLinkLocalAreRecognised)
-{
-    const struct
-    {
-        const char* text;
-        bool unspecified;
-        bool linkLocal;
-    } cases[] = {
-        {"0.0.0.0", true, false},         {"::", true, false},      {"127.0.0.1", false, false},
-        {"fe80::1", false, true},         {"febf::1", false, true}, {"fec0::1", false, false},
-        {"::ffff:0.0.0.0", false, false},
-    };
-
-    for (const auto& c : cases) {
-        SocketAddress address;
-        ASSERT_EQ(ParseHost(c.text, &address), HostSyntax::Ok) << c.text;
-        EXPECT_EQ(IsUnspecified(address), c.unspecified) << c.text;
-        EXPECT_EQ(IsLinkLocal(address), c.linkLocal) << c.text;
-    }
 }
 
 // A list as getifaddrs makes it, from entries the test owns.
@@ -142,14 +124,6 @@ TEST(InterfaceAddresses, UpInterfacesIpv4FirstEachAddressOnce)
         shown.push_back(item.address + " " + item.interfaceName);
     EXPECT_EQ(shown, (std::vector<std::string>{"127.0.0.1 lo", "192.0.2.2 eth0", "::1 lo",
                                                "fe80::fc:ff:fe00:1%lo eth0"}));
-}
-
-TEST(InterfaceAddresses, TheMachineHasItsLoopbackAddress)
-{
-    bool found = false;
-    for (const InterfaceAddress& item : MachineAddresses())
-        found = found || (item.address == "127.0.0.1" && item.interfaceName == "lo");
-    EXPECT_TRUE(found);
 }
 
 } // namespace

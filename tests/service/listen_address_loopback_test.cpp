@@ -1,9 +1,8 @@
 // Where the server listens, on real sockets: ::1, the dual-stack socket,
-// one chosen IPv4 address, the default that serves no IPv6, settings that
-// cannot be used, and moving the socket while the server runs.
+// one chosen IPv4 address, the default that serves no IPv6, and moving the
+// socket while the server runs.
 
 #include "service/server_socket.h"
-#include "service/service_lifetime.h"
 #include "service/session_table.h"
 #include "settings/server_settings.h"
 #include "support/packet_builders.h"
@@ -153,35 +152,6 @@ TEST_F(ListenAddress, TheDefaultServesNoIpv6)
     EXPECT_FALSE(server.Pump(200));
     EXPECT_TRUE(ipv6.Silent());
     EXPECT_EQ(server.Log(), "TFTP Daemon started using Winsock Version 1.1\r\n\r\n");
-}
-
-TEST_F(ListenAddress, ASettingThatCannotBeUsedStopsTheStartWithItsReason)
-{
-    const struct
-    {
-        const char* setting;
-        ListenProblem problem;
-        const char* logged;
-    } cases[] = {
-        {"tftp.example", ListenProblem::NotAnAddress, ""},
-        {"fe80::1", ListenProblem::NeedsInterface, ""},
-        {"198.51.100.77", ListenProblem::NotOnThisMachine,
-         "Windows Sockets error 10049: Couldn't bind socket.\r\n\r\n"},
-    };
-
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.setting);
-        ServiceSurroundings around;
-        SetListenAddress(c.setting);
-        sockets_testing::SetTftpPortOverride(0);
-        ServiceStart start = StartService();
-        EXPECT_EQ(start.failure, StartFailure::ListenAddress);
-        EXPECT_EQ(start.listenProblem, c.problem);
-        EXPECT_EQ(ServerPort(), 0);
-        EXPECT_EQ(around.Log(), c.logged);
-        StopService();
-        sockets_testing::SetTftpPortOverride(-1);
-    }
 }
 
 TEST_F(ListenAddress, TheSocketMovesWhenNoTransferRunsAndStaysWhereItWasOnAFailure)

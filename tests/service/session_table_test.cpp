@@ -115,32 +115,4 @@ TEST_F(SessionTableTest, Ipv6PeersAreToldApartByAddressPortAndLink)
     EXPECT_EQ(FindSession(&probe, sizeof(sockaddr_in)), nullptr);
 }
 
-TEST_F(SessionTableTest, LogLinesShowIpv6CompressedAndIpv4ThroughIpv6Dotted)
-{
-    serverSettings.diagnostics = 1;
-
-    const struct
-    {
-        const char* host;
-        const char* shown;
-    } cases[] = {
-        {"2001:0db8:0000:0000:0000:0000:0000:0005", "2001:db8::5"},
-        {"2001:db8:0:1:0:0:0:1", "2001:db8:0:1::1"},
-        {"::ffff:192.0.2.7", "192.0.2.7"},
-        {"ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff%4294967295",
-         "ffff:ffff:ffff:ffff:ffff:ffff:ffff:ffff%4294967295"},
-    };
-
-    for (const auto& c : cases) {
-        server.ClearLog();
-        Session* s = CreateSession(Address(c.host, 2048));
-        ASSERT_NE(s, nullptr);
-        EXPECT_STREQ(s->peerText, c.shown);
-        DestroySession(s);
-        EXPECT_EQ(server.Log(), "New session created from IPADDR " + std::string(c.shown) +
-                                    " remote port 2048\r\nSession destroyed to IPADDR " + c.shown +
-                                    " remote port 2048\r\n");
-    }
-}
-
 } // namespace

@@ -47,10 +47,6 @@ TEST(ListenAddress, TheFailureNamesTheValueAndWhyInPlainWords)
               "Cannot listen on \"192.0.2.77\" (ListenAddress in ferry.ini): this machine has no "
               "such address.\n\nLeave ListenAddress empty to listen on every IPv4 address, or set "
               "it to :: for every IPv4 and IPv6 address.");
-    for (ListenProblem problem :
-         {ListenProblem::NotAnAddress, ListenProblem::UnknownInterface,
-          ListenProblem::NeedsInterface, ListenProblem::NotOnThisMachine, ListenProblem::NoIpv6})
-        EXPECT_GT(std::string(ListenProblemReason(problem)).size(), 20u);
 }
 
 } // namespace
