@@ -3,7 +3,7 @@
 // every byte it reads against the expected file, resends its last packet
 // after a second of silence and gives up a session after five resends.
 //
-//   tftp_load --port P --file NAME --expect PATH [--host 127.0.0.1]
+//   tftp_load --port P --file NAME --expect PATH [--host 127.0.0.1 | ::1]
 //             [--transfers N] [--concurrency C] [--mode octet|netascii]
 //             [--write]
 // prints one line: ok= failed= bytes= seconds= mb_per_s= transfers_per_s= resends=
@@ -42,10 +42,27 @@ struct Options
     int maxResends = 5;
 };
 
+// An IPv4 or IPv6 socket address; the port sits at the same place in both.
+union Address {
+    sockaddr_in6 v6;
+    sockaddr_in v4;
+    sockaddr any;
+};
+
+socklen_t LengthOf(const Address& a)
+{
+    return a.any.sa_family == AF_INET6 ? sizeof a.v6 : sizeof a.v4;
+}
+
+in_port_t& PortOf(Address& a)
+{
+    return a.any.sa_family == AF_INET6 ? a.v6.sin6_port : a.v4.sin_port;
+}
+
 struct Session
 {
     int fd = -1;
-    sockaddr_in peer{}; // the server's address; its port changes to the TID it answers from
+    Address peer{}; // the server's address; its port changes to the TID it answers from
     bool tidKnown = false;
     std::uint16_t block = 0; // read: next DATA expected; write: DATA last sent
     std::size_t offset = 0;
@@ -57,6 +74,7 @@ struct Session
 };
 
 Options options;
+Address server{};
 std::string expected;
 long started = 0, ok = 0, failed = 0, totalResends = 0;
 long long bytesMoved = 0;
@@ -90,7 +108,7 @@ std::uint16_t Get16(const unsigned char* p)
 
 void Transmit(Session& s)
 {
-    ::sendto(s.fd, s.last, s.lastLength, 0, reinterpret_cast<sockaddr*>(&s.peer), sizeof s.peer);
+    ::sendto(s.fd, s.last, s.lastLength, 0, &s.peer.any, LengthOf(s.peer));
     s.deadline = Clock::now() + std::chrono::milliseconds(options.timeoutMs);
 }
 
@@ -116,13 +134,11 @@ void SendData(Session& s)
 void Start(Session& s)
 {
     s = Session{};
-    s.fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_NONBLOCK, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    ::bind(s.fd, reinterpret_cast<sockaddr*>(&local), sizeof local);
-    s.peer.sin_family = AF_INET;
-    s.peer.sin_port = htons(static_cast<std::uint16_t>(options.port));
-    inet_pton(AF_INET, options.host.c_str(), &s.peer.sin_addr);
+    s.fd = ::socket(server.any.sa_family, SOCK_DGRAM | SOCK_NONBLOCK, 0);
+    Address local{};
+    local.any.sa_family = server.any.sa_family;
+    ::bind(s.fd, &local.any, LengthOf(local));
+    s.peer = server;
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.ptr = &s;
@@ -149,17 +165,17 @@ void Start(Session& s)
 void OnDatagram(Session& s)
 {
     unsigned char buffer[1024];
-    sockaddr_in from{};
+    Address from{};
     socklen_t fromLength = sizeof from;
     ssize_t n;
-    while ((n = ::recvfrom(s.fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from),
-                           &fromLength)) >= 0) {
-        if (n < 4 || s.fd < 0)
+    while ((n = ::recvfrom(s.fd, buffer, sizeof buffer, 0, &from.any, &fromLength)) >= 0) {
+        fromLength = sizeof from;
+        if (n < 4 || s.fd < 0 || from.any.sa_family != s.peer.any.sa_family)
             continue;
         if (!s.tidKnown) {
-            s.peer.sin_port = from.sin_port;
+            PortOf(s.peer) = PortOf(from);
             s.tidKnown = true;
-        } else if (from.sin_port != s.peer.sin_port) {
+        } else if (PortOf(from) != PortOf(s.peer)) {
             continue;
         }
         std::uint16_t opcode = Get16(buffer), number = Get16(buffer + 2);
@@ -256,6 +272,18 @@ int main(int argc, char** argv)
     std::ifstream in(options.expectPath, std::ios::binary);
     if (options.file.empty() || !in) {
         std::fprintf(stderr, "usage: tftp_load --port P --file NAME --expect PATH ...\n");
+        return 2;
+    }
+    const auto port = htons(static_cast<std::uint16_t>(options.port));
+    if (inet_pton(AF_INET6, options.host.c_str(), &server.v6.sin6_addr) == 1) {
+        server.v6.sin6_family = AF_INET6;
+        server.v6.sin6_port = port;
+    } else if (inet_pton(AF_INET, options.host.c_str(), &server.v4.sin_addr) == 1) {
+        server.v4.sin_family = AF_INET;
+        server.v4.sin_port = port;
+    } else {
+        std::fprintf(stderr, "--host takes an IPv4 or IPv6 address, not %s\n",
+                     options.host.c_str());
         return 2;
     }
     expected.assign(std::istreambuf_iterator<char>(in), {});

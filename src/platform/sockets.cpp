@@ -119,9 +119,9 @@ void WSASetLastError(int error)
     lastError = error;
 }
 
-SOCKET CreateUdpSocket()
+SOCKET CreateUdpSocket(int family)
 {
-    SOCKET s = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    SOCKET s = ::socket(family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (s < 0) {
         SetErrorFromErrno();
         return INVALID_SOCKET;
@@ -142,9 +142,20 @@ int CloseSocket(SOCKET s)
     return 0;
 }
 
-int BindSocket(SOCKET s, const sockaddr_in& address)
+int BindSocket(SOCKET s, const SocketAddress& address)
 {
-    if (::bind(s, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
+    if (::bind(s, &address.any, AddressLength(address)) != 0) {
+        SetErrorFromErrno();
+        return SOCKET_ERROR;
+    }
+    return 0;
+}
+
+int GetSocketName(SOCKET s, SocketAddress* address)
+{
+    socklen_t length = sizeof *address;
+    *address = SocketAddress{};
+    if (::getsockname(s, &address->any, &length) != 0) {
         SetErrorFromErrno();
         return SOCKET_ERROR;
     }
@@ -188,13 +199,13 @@ int WSAAsyncSelect(SOCKET s, int events)
     return 0;
 }
 
-int ReceiveDatagram(SOCKET s, void* buffer, std::size_t size, sockaddr_in* from,
+int ReceiveDatagram(SOCKET s, void* buffer, std::size_t size, SocketAddress* from,
                     socklen_t* fromLength)
 {
     iovec part{buffer, size};
     msghdr message{};
     message.msg_name = from;
-    message.msg_namelen = fromLength != nullptr ? *fromLength : 0;
+    message.msg_namelen = from != nullptr ? sizeof *from : 0;
     message.msg_iov = &part;
     message.msg_iovlen = 1;
     ssize_t received = ::recvmsg(s, &message, 0);
@@ -211,10 +222,9 @@ int ReceiveDatagram(SOCKET s, void* buffer, std::size_t size, sockaddr_in* from,
     return static_cast<int>(received);
 }
 
-int SendDatagram(SOCKET s, const void* data, std::size_t length, const sockaddr_in& to)
+int SendDatagram(SOCKET s, const void* data, std::size_t length, const SocketAddress& to)
 {
-    ssize_t sent =
-        ::sendto(s, data, length, MSG_DONTWAIT, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+    ssize_t sent = ::sendto(s, data, length, MSG_DONTWAIT, &to.any, AddressLength(to));
     if (sent < 0) {
         SetErrorFromErrno();
         return SOCKET_ERROR;

@@ -10,6 +10,8 @@
 // that they cannot clash with a system sockets header that declares the same
 // types and functions.
 
+#include "platform/socket_address.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <netinet/in.h>
@@ -66,10 +68,14 @@ void WSASetLastError(int error);
 int WsaErrorFromErrno(int error);
 
 // Sockets made here are remembered so that WSACleanup can close them.
-SOCKET CreateUdpSocket();
+// `family` is AF_INET or AF_INET6.
+SOCKET CreateUdpSocket(int family = AF_INET);
 int CloseSocket(SOCKET s);
-int BindSocket(SOCKET s, const sockaddr_in& address);
+int BindSocket(SOCKET s, const SocketAddress& address);
 int SetSocketOption(SOCKET s, int level, int name, int value);
+
+// The address the socket is bound to. 0 or SOCKET_ERROR.
+int GetSocketName(SOCKET s, SocketAddress* address);
 
 // The TFTP port in network byte order, or -1 when the services database has
 // no "tftp" entry.
@@ -81,12 +87,13 @@ int WSAAsyncSelect(SOCKET s, int events);
 
 // Receives one datagram. A datagram longer than `size` is consumed and fails
 // with WSAEMSGSIZE, as the original service did, instead of arriving cut.
+// `fromLength` is set to the length of the sender's address of its family.
 // Returns the byte count or SOCKET_ERROR.
-int ReceiveDatagram(SOCKET s, void* buffer, std::size_t size, sockaddr_in* from,
+int ReceiveDatagram(SOCKET s, void* buffer, std::size_t size, SocketAddress* from,
                     socklen_t* fromLength);
 
 // Sends one datagram without blocking. Returns the byte count or SOCKET_ERROR.
-int SendDatagram(SOCKET s, const void* data, std::size_t length, const sockaddr_in& to);
+int SendDatagram(SOCKET s, const void* data, std::size_t length, const SocketAddress& to);
 
 // Where the event loop learns that a socket is readable: a QSocketNotifier
 // in the program, nothing in tests (they call OnSocketNotify themselves).

@@ -10,18 +10,16 @@
 #include "service/transfer_engine.h"
 #include "settings/server_settings.h"
 
-#include <arpa/inet.h>
-
 namespace {
 
 // The datagram being handled. Nothing reads past the received length, so
 // what earlier datagrams left behind never matters.
 unsigned char ReceiveBuffer[kMaxDatagram];
 
-void LogClosedSessionPacket(const sockaddr_in& sender, std::uint16_t opcode)
+void LogClosedSessionPacket(const SocketAddress& sender, std::uint16_t opcode)
 {
-    char address[INET_ADDRSTRLEN];
-    inet_ntop(AF_INET, &sender.sin_addr, address, sizeof address);
+    char address[kHostTextSize];
+    FormatHost(sender, address, sizeof address);
     LogLine("Packet received from closed session from %s opcode %d\r\n", address,
             static_cast<int>(opcode));
 }
@@ -37,8 +35,8 @@ void OnSocketNotify(std::uintptr_t /*socketParam*/, std::uint32_t eventParam)
         return;
     }
 
-    sockaddr_in sender{};
-    socklen_t senderLength = sizeof sender;
+    SocketAddress sender;
+    socklen_t senderLength = 0;
     int received = sockets::ReceiveDatagram(ServerSocket, ReceiveBuffer, sizeof ReceiveBuffer,
                                             &sender, &senderLength);
     if (received == sockets::SOCKET_ERROR) {

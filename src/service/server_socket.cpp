@@ -5,12 +5,20 @@
 #include "settings/server_settings.h"
 
 #include <arpa/inet.h>
+#include <cstdio>
+#include <cstring>
+#include <string>
 
 sockets::SOCKET ServerSocket = sockets::INVALID_SOCKET;
 
 namespace {
 
 constexpr int kReceiveBufferBytes = 4 << 20;
+
+// The ListenAddress setting the server socket was opened with, and what the
+// log calls that place.
+char listenSetting[256] = "";
+std::string listenDescription;
 
 // Sends the ERROR packet built in the Session and ends the Session. `shownCode`
 // is the code the diagnostics line quotes.
@@ -25,14 +33,33 @@ void SendBuiltErrorReply(Session* session, std::size_t length, int shownCode)
     DestroySession(session);
 }
 
-} // namespace
-
-int OpenServerSocket(const sockets::WSADATA& socketsData)
+// Closes a socket that failed to be set up, keeping the error that made it
+// fail for the report that follows.
+void CloseKeepingError(sockets::SOCKET s)
 {
-    ServerSocket = sockets::CreateUdpSocket();
-    if (ServerSocket == sockets::INVALID_SOCKET) {
+    int error = sockets::WSAGetLastError();
+    sockets::CloseSocket(s);
+    sockets::WSASetLastError(error);
+}
+
+// Makes, binds and arms a socket where `setting` says. The socket error
+// lines are those of the original set-up; a setting that cannot be used
+// also leaves its reason in `problem`. INVALID_SOCKET after a failure, with
+// nothing left open.
+sockets::SOCKET OpenListeningSocket(const char* setting, SocketAddress* bound,
+                                    ListenProblem* problem)
+{
+    *problem = ParseListenAddress(setting, bound);
+    if (*problem != ListenProblem::None)
+        return sockets::INVALID_SOCKET;
+
+    int family = bound->any.sa_family;
+    sockets::SOCKET s = sockets::CreateUdpSocket(family);
+    if (s == sockets::INVALID_SOCKET) {
+        if (family == AF_INET6 && sockets::WSAGetLastError() == sockets::WSAEAFNOSUPPORT)
+            *problem = ListenProblem::NoIpv6;
         ReportSocketError("Couldn't make socket.");
-        return 1;
+        return sockets::INVALID_SOCKET;
     }
 
     int port = sockets::LookUpTftpPort();
@@ -40,39 +67,122 @@ int OpenServerSocket(const sockets::WSADATA& socketsData)
         ReportSocketError("Couldn't resolve TFTP service port.");
         port = htons(69);
     }
+    SetAddressPort(*bound, ntohs(static_cast<std::uint16_t>(port)));
+    // "::" means IPv4 peers too, whatever the system's default for new
+    // IPv6 sockets is.
+    if (family == AF_INET6 && IsUnspecified(*bound))
+        sockets::SetSocketOption(s, IPPROTO_IPV6, IPV6_V6ONLY, 0);
 
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = static_cast<in_port_t>(port);
-    address.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (sockets::BindSocket(ServerSocket, address) == sockets::SOCKET_ERROR) {
+    if (sockets::BindSocket(s, *bound) == sockets::SOCKET_ERROR) {
+        if (setting[0] != '\0' && sockets::WSAGetLastError() == sockets::WSAEADDRNOTAVAIL)
+            *problem = ListenProblem::NotOnThisMachine;
         ReportSocketError("Couldn't bind socket.");
-        sockets::CloseSocket(ServerSocket);
-        ServerSocket = sockets::INVALID_SOCKET;
-        return 1;
+        CloseKeepingError(s);
+        return sockets::INVALID_SOCKET;
     }
-    if (sockets::WSAAsyncSelect(ServerSocket, sockets::FD_READ) == sockets::SOCKET_ERROR) {
+    if (sockets::WSAAsyncSelect(s, sockets::FD_READ) == sockets::SOCKET_ERROR) {
         ReportSocketError("Error attempting select().");
-        sockets::CloseSocket(ServerSocket);
-        ServerSocket = sockets::INVALID_SOCKET;
-        return 1;
+        CloseKeepingError(s);
+        return sockets::INVALID_SOCKET;
     }
     // Needs privileges on this platform and is only a debugging aid; its
     // failure must not become the error that a later report shows.
     int error = sockets::WSAGetLastError();
-    sockets::SetSocketOption(ServerSocket, SOL_SOCKET, SO_DEBUG, 1);
+    sockets::SetSocketOption(s, SOL_SOCKET, SO_DEBUG, 1);
     // Every transfer shares this one socket. A burst of requests from many
     // peers outruns the default receive buffer (about 200 KiB), and each
     // datagram dropped there costs its peer a 5-second wait. The forced
     // size needs privileges; the plain one is capped by the system.
-    if (sockets::SetSocketOption(ServerSocket, SOL_SOCKET, SO_RCVBUFFORCE, kReceiveBufferBytes) !=
-        0)
-        sockets::SetSocketOption(ServerSocket, SOL_SOCKET, SO_RCVBUF, kReceiveBufferBytes);
+    if (sockets::SetSocketOption(s, SOL_SOCKET, SO_RCVBUFFORCE, kReceiveBufferBytes) != 0)
+        sockets::SetSocketOption(s, SOL_SOCKET, SO_RCVBUF, kReceiveBufferBytes);
     sockets::WSASetLastError(error);
+    return s;
+}
 
+// Opens the server socket where `setting` says and remembers the setting.
+int OpenWhereSettingSays(const char* setting, ListenProblem* problem)
+{
+    SocketAddress bound;
+    ServerSocket = OpenListeningSocket(setting, &bound, problem);
+    if (ServerSocket == sockets::INVALID_SOCKET)
+        return 1;
+    std::snprintf(listenSetting, sizeof listenSetting, "%s", setting);
+    listenDescription = DescribeListenAddress(bound);
+    return 0;
+}
+
+void LogListening()
+{
+    LogLine("Listening on %s, port %u\r\n", listenDescription.c_str(),
+            static_cast<unsigned>(ServerPort()));
+}
+
+} // namespace
+
+int OpenServerSocket(const sockets::WSADATA& socketsData, ListenProblem* problem)
+{
+    ListenProblem ignored;
+    if (problem == nullptr)
+        problem = &ignored;
+    if (OpenWhereSettingSays(serverSettings.listenAddress, problem) != 0)
+        return 1;
     LogLine("TFTP Daemon started using Winsock Version %d.%d\r\n\r\n", socketsData.wVersion & 0xFF,
             socketsData.wVersion >> 8);
+    // Without the setting the log reads as it always has.
+    if (serverSettings.listenAddress[0] != '\0')
+        LogListening();
     return 0;
+}
+
+ReopenResult ReopenServerSocket()
+{
+    const char* wanted = serverSettings.listenAddress;
+    if (ServerSocket != sockets::INVALID_SOCKET && std::strcmp(listenSetting, wanted) == 0)
+        return {Reopen::Unchanged, ListenProblem::None, 0};
+    // Closing the socket would cut the transfers off from their peers.
+    if (SessionTable != nullptr) {
+        SocketAddress address;
+        std::string where = ParseListenAddress(wanted, &address) == ListenProblem::None
+                                ? DescribeListenAddress(address)
+                                : wanted;
+        LogLine("Transfers are running: ferry listens on %s from its next start\r\n",
+                where.c_str());
+        return {Reopen::Deferred, ListenProblem::None, 0};
+    }
+
+    // The old socket goes first: on the same port it would stand in the way
+    // of every new address that includes its own.
+    char previous[sizeof listenSetting];
+    std::memcpy(previous, listenSetting, sizeof previous);
+    if (ServerSocket != sockets::INVALID_SOCKET)
+        sockets::CloseSocket(ServerSocket);
+    ServerSocket = sockets::INVALID_SOCKET;
+    ListenProblem problem = ListenProblem::None;
+    if (OpenWhereSettingSays(wanted, &problem) == 0) {
+        LogListening();
+        return {Reopen::Done, ListenProblem::None, 0};
+    }
+    ReopenResult failed{Reopen::Failed, problem, sockets::WSAGetLastError()};
+    LogLine("Cannot listen on %s: %s\r\n", wanted,
+            problem != ListenProblem::None ? ListenProblemReason(problem)
+                                           : SocketErrorText(failed.errorNumber));
+    ListenProblem again = ListenProblem::None;
+    if (OpenWhereSettingSays(previous, &again) != 0) {
+        failed.outcome = Reopen::NotListening;
+        return failed;
+    }
+    LogListening();
+    return failed;
+}
+
+const char* ListenAddressInForce()
+{
+    return listenSetting;
+}
+
+std::string ListeningDescription()
+{
+    return listenDescription;
 }
 
 int SendPacket(Session* session)
@@ -102,10 +212,9 @@ void SendLibraryErrorReply(Session* session, int errorNumber)
 
 std::uint16_t ServerPort()
 {
-    sockaddr_in address{};
-    socklen_t length = sizeof address;
+    SocketAddress address;
     if (ServerSocket == sockets::INVALID_SOCKET ||
-        getsockname(ServerSocket, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+        sockets::GetSocketName(ServerSocket, &address) != 0)
         return 0;
-    return ntohs(address.sin_port);
+    return AddressPort(address);
 }

@@ -32,9 +32,13 @@ ServiceStart StartService()
     unsigned minor = socketsData.wVersion >> 8;
     if (major < 1 || (major == 1 && minor < 1))
         return {StartFailure::SocketsVersion, kVersionTooOld};
-    if (OpenServerSocket(socketsData) != 0) {
+    ListenProblem problem = ListenProblem::None;
+    if (OpenServerSocket(socketsData, &problem) != 0) {
         // Read at once: whatever the caller shows next may set another error.
-        return {StartFailure::ServerSocketOpen, sockets::WSAGetLastError()};
+        int openError = sockets::WSAGetLastError();
+        if (problem != ListenProblem::None)
+            return {StartFailure::ListenAddress, openError, problem};
+        return {StartFailure::ServerSocketOpen, openError};
     }
     return {};
 }

@@ -3,6 +3,8 @@
 // Starting and stopping the TFTP service as a whole: the sockets service,
 // the server socket, and at the end every session.
 
+#include "settings/listen_address.h"
+
 // What went wrong at start-up. The caller shows the text for `errorNumber`.
 enum class StartFailure
 {
@@ -10,17 +12,19 @@ enum class StartFailure
     SocketsService,   // the sockets service did not start; errorNumber is its error
     SocketsVersion,   // the version granted is older than 1.1; errorNumber is 200
     ServerSocketOpen, // the server socket could not be opened; the last socket error
+    ListenAddress,    // the ListenAddress setting cannot be used; listenProblem says why
 };
 
 struct ServiceStart
 {
     StartFailure failure = StartFailure::None;
     int errorNumber = 0;
+    ListenProblem listenProblem = ListenProblem::None;
 };
 
 // Starts the sockets service asking for version 1.1, checks the version
 // granted and opens the server socket, which writes the first log line.
-// After a SocketsVersion or ServerSocket failure the sockets service is
+// After a SocketsVersion, ServerSocketOpen or ListenAddress failure the sockets service is
 // still started, so that the caller can show its message first and then
 // call StopService().
 ServiceStart StartService();

@@ -4,23 +4,21 @@
 #include "platform/timers.h"
 #include "settings/server_settings.h"
 
-#include <arpa/inet.h>
-#include <cstring>
 #include <new>
 
 Session* SessionTable = nullptr;
 
-Session* CreateSession(const sockaddr_in& address)
+Session* CreateSession(const SocketAddress& address)
 {
     Session* session = new (std::nothrow) Session{};
     if (session == nullptr)
         return nullptr;
     session->file = nullptr;
-    inet_ntop(AF_INET, &address.sin_addr, session->peerText, sizeof session->peerText);
-    std::memcpy(&session->peer, &address, sizeof session->peer);
+    FormatHost(address, session->peerText, sizeof session->peerText);
+    session->peer = address;
     if (DiagnosticsOn())
         LogLine("New session created from IPADDR %s remote port %u\r\n", session->peerText,
-                static_cast<unsigned>(ntohs(address.sin_port)));
+                static_cast<unsigned>(AddressPort(address)));
 
     session->next = nullptr;
     session->prev = nullptr;
@@ -36,17 +34,15 @@ Session* CreateSession(const sockaddr_in& address)
     return session;
 }
 
-Session* FindSession(const sockaddr_in* address, socklen_t addressLength)
+Session* FindSession(const SocketAddress* address, socklen_t addressLength)
 {
-    if (addressLength != sizeof(sockaddr_in)) {
+    if (addressLength == 0 || addressLength != AddressLength(*address)) {
         if (DiagnosticsOn())
             LogLine("recvfrom socket information is too short\r\n");
         return nullptr;
     }
     for (Session* s = SessionTable; s != nullptr; s = s->next) {
-        // Family, port and address; the zero padding is not compared.
-        if (s->peer.sin_family == address->sin_family && s->peer.sin_port == address->sin_port &&
-            s->peer.sin_addr.s_addr == address->sin_addr.s_addr)
+        if (SamePeer(s->peer, *address))
             return s;
     }
     return nullptr;
@@ -68,7 +64,7 @@ void DestroySession(Session* session)
         return;
     if (DiagnosticsOn())
         LogLine("Session destroyed to IPADDR %s remote port %u\r\n", session->peerText,
-                static_cast<unsigned>(ntohs(session->peer.sin_port)));
+                static_cast<unsigned>(AddressPort(session->peer)));
     // A timer left running would fire every five seconds for nothing.
     if (session->timerId != 0)
         KillTimer(session->timerId);

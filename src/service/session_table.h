@@ -3,20 +3,20 @@
 // The transfers in progress, one Session per peer address and port, in a
 // doubly linked list in creation order.
 
+#include "platform/socket_address.h"
 #include "service/netascii.h"
 #include "service/packets.h"
 
 #include <cstdint>
 #include <cstdio>
 #include <ctime>
-#include <netinet/in.h>
 #include <sys/socket.h>
 
 struct Session
 {
     Session* next;
     Session* prev;
-    sockaddr_in peer;     // exactly as received
+    SocketAddress peer;   // exactly as received
     std::uint16_t opcode; // kOpReadRequest or kOpWriteRequest
     std::int32_t textMode;
     std::uint16_t block;
@@ -24,7 +24,7 @@ struct Session
     std::int32_t packetLength;
     std::int32_t retries;
     NetasciiState netascii;
-    char peerText[24];
+    char peerText[kHostTextSize];
     std::int64_t byteCount;
     std::time_t startTime;
     std::FILE* file;
@@ -35,10 +35,11 @@ struct Session
 extern Session* SessionTable;
 
 // Allocates a Session for `address` and appends it; none when out of memory.
-Session* CreateSession(const sockaddr_in& address);
+Session* CreateSession(const SocketAddress& address);
 
-// The live Session of the sender, or none (also when the length is not 16).
-Session* FindSession(const sockaddr_in* address, socklen_t addressLength);
+// The live Session of the sender, or none (also when the length is not that
+// of the sender's address family).
+Session* FindSession(const SocketAddress* address, socklen_t addressLength);
 
 // The Session whose retransmission timer has this identifier, or none.
 Session* FindSessionByTimer(std::uint32_t timerId);

@@ -12,6 +12,9 @@ struct ServerSettings
     std::int32_t settingsInWorkingDir = 0;
     std::int32_t readWrite = 0;   // 1 read-write, 0 read-only
     std::int32_t diagnostics = 0; // detail lines only when it equals 1
+    // Where the server socket listens: empty for every IPv4 address, "::"
+    // for every IPv4 and IPv6 address, or one address of this machine.
+    char listenAddress[256] = {};
 };
 
 extern ServerSettings serverSettings;

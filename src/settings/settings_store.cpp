@@ -22,11 +22,12 @@ constexpr const char* kDefaultDirectoryKey = "DefaultDirectory";
 constexpr const char* kRestrictDirectoryKey = "RestrictDirectory";
 constexpr const char* kAccessModeKey = "AccessMode";
 constexpr const char* kDiagnosticModeKey = "DiagnosticMode";
+constexpr const char* kListenAddressKey = "ListenAddress";
 
 // The keys of the FERRY section that the settings own, in the order a
 // rewritten working-directory file lists them.
 constexpr const char* kOwnedKeys[] = {kDefaultDirectoryKey, kRestrictDirectoryKey, kAccessModeKey,
-                                      kDiagnosticModeKey};
+                                      kDiagnosticModeKey, kListenAddressKey};
 
 // The file LoadSettings read, as a full path.
 std::string loadedFile;
@@ -76,7 +77,29 @@ std::int32_t ReadFlag(const char* key, const char* onWord, const char* fileName)
     return EqualsIgnoringCase(value, onWord) ? 1 : 0;
 }
 
-bool WriteKeys(const char* fileName)
+bool HasKey(const char* key, const char* fileName)
+{
+    // No value read back can hold a line break, so this default marks a key
+    // that is not there.
+    char value[4];
+    GetPrivateProfileString(kSettingsSection, key, "\n", value, sizeof value, fileName);
+    return std::strcmp(value, "\n") != 0;
+}
+
+// The keys that came after the original four are written only once they are
+// in use, so that the file of an operator who never used them stays as it
+// was. `present` says which of them the file held before this save.
+struct LaterKeys
+{
+    bool listenAddress = false;
+};
+
+LaterKeys LaterKeysIn(const char* fileName)
+{
+    return {HasKey(kListenAddressKey, fileName)};
+}
+
+bool WriteKeys(const char* fileName, const LaterKeys& present)
 {
     const ServerSettings& s = serverSettings;
     // Each write is attempted even after a failure, so the file holds as
@@ -93,6 +116,10 @@ bool WriteKeys(const char* fileName)
                                    s.diagnostics != 0 ? "DiagnosticOn" : "DiagnosticOff",
                                    fileName) &&
          ok;
+    if (s.listenAddress[0] != '\0' || present.listenAddress)
+        ok = WritePrivateProfileString(kSettingsSection, kListenAddressKey, s.listenAddress,
+                                       fileName) &&
+             ok;
     return ok;
 }
 
@@ -152,6 +179,7 @@ bool RewriteWorkingDirectoryFile(const char* linkOrPath)
     std::string kept;
     if (!ReadExistingFile(path, &kept))
         return false;
+    const LaterKeys present = LaterKeysIn(path.c_str());
 
     std::string sibling;
     int fd = CreateSiblingFile(path, &sibling);
@@ -162,7 +190,7 @@ bool RewriteWorkingDirectoryFile(const char* linkOrPath)
     for (const char* key : kOwnedKeys)
         copied =
             copied && WritePrivateProfileString(kSettingsSection, key, nullptr, sibling.c_str());
-    if (!copied || !WriteKeys(sibling.c_str())) {
+    if (!copied || !WriteKeys(sibling.c_str(), present)) {
         ::unlink(sibling.c_str());
         return false;
     }
@@ -188,6 +216,8 @@ void LoadSettings()
     ReadDirectory(kRestrictDirectoryKey, serverSettings.restrictDirectory, fileName);
     serverSettings.readWrite = ReadFlag(kAccessModeKey, "READWRITE", fileName);
     serverSettings.diagnostics = ReadFlag(kDiagnosticModeKey, "DIAGNOSTICON", fileName);
+    GetPrivateProfileString(kSettingsSection, kListenAddressKey, "", serverSettings.listenAddress,
+                            sizeof serverSettings.listenAddress, fileName);
 }
 
 void SaveSettings()
@@ -198,7 +228,7 @@ void SaveSettings()
     if (serverSettings.settingsInWorkingDir == 1 && WorkingDirectoryFile(path) &&
         RewriteWorkingDirectoryFile(path))
         return;
-    WriteKeys(kSettingsFileName);
+    WriteKeys(kSettingsFileName, LaterKeysIn(kSettingsFileName));
 }
 
 std::string SettingsFilePath()

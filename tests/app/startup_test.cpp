@@ -11,6 +11,7 @@
 #include "app_test_support.h"
 #include "platform/sockets.h"
 #include "service/server_socket.h"
+#include "settings/server_settings.h"
 
 #include <QAbstractButton>
 #include <QFileInfo>
@@ -18,6 +19,7 @@
 #include <QTimer>
 
 #include <arpa/inet.h>
+#include <cstdio>
 #include <stdexcept>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -167,6 +169,24 @@ private slots:
         QCOMPARE(StartupAdvice(sockets::WSAEACCES, port, program), advice);
         // Other errors keep the number alone.
         QCOMPARE(StartupAdvice(sockets::WSAECONNREFUSED, port, program), QString());
+    }
+
+    void aListenAddressThatCannotBeUsedEndsStartUpWithItsReason()
+    {
+        std::snprintf(serverSettings.listenAddress, sizeof serverSettings.listenAddress, "%s",
+                      "198.51.100.77");
+        ModalAnswerer answer(ClickButton(QMessageBox::Ok));
+        QCOMPARE(App().createMainWindow(), 1);
+        serverSettings.listenAddress[0] = '\0';
+        QCOMPARE(answer.texts,
+                 QStringList{"Cannot listen on \"198.51.100.77\" (ListenAddress in ferry.ini): "
+                             "this machine has no such address.\n\nLeave ListenAddress empty to "
+                             "listen on every IPv4 address, or set it to :: for every IPv4 and "
+                             "IPv6 address."});
+        QCOMPARE(answer.captions, QStringList{"ferry"});
+        QCOMPARE(message_box_testing::BeepLog(), QString());
+        QVERIFY(App().mainWindow() == nullptr);
+        QVERIFY(!App().server().running());
     }
 
     void theExceptionReportCanResume()

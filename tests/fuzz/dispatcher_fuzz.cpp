@@ -3,7 +3,11 @@
 // An input is a list of records: one control byte, a 16-bit big-endian
 // length, then that many datagram bytes. The control byte's low two bits
 // pick one of three client ports (3 fires every armed retransmission timer
-// instead of sending), bit 2 flips the diagnostics switch.
+// instead of sending), bit 2 flips the diagnostics switch, bit 3 sends from
+// the IPv6 client of that number instead of the IPv4 one. Bit 7 of the
+// first control byte has the server listen on one dual-stack socket for the
+// whole input, where IPv4 clients arrive as IPv4-mapped addresses; without
+// it the server has its plain IPv4 socket, which IPv6 clients cannot reach.
 
 #include "log/log_view.h"
 #include "log/memory_log_view.h"
@@ -50,14 +54,30 @@ public:
 
 MemoryLogView logView;
 ManualTimers timers;
-int clients[3];
-sockaddr_in serverAddress{};
+// By family (0 IPv4, 1 IPv6), then by number.
+int clients[2][3];
+SocketAddress serverAddress[2];
 
 void Drain(int fd)
 {
     char buffer[2048];
     while (::recv(fd, buffer, sizeof buffer, MSG_DONTWAIT) >= 0) {
     }
+}
+
+// Moves the server socket between the plain IPv4 one and the dual-stack
+// one; each move gives it a new ephemeral port.
+void Listen(bool dualStack)
+{
+    const char* wanted = dualStack ? "::" : "";
+    if (std::strcmp(serverSettings.listenAddress, wanted) != 0) {
+        std::snprintf(serverSettings.listenAddress, sizeof serverSettings.listenAddress, "%s",
+                      wanted);
+        if (ReopenServerSocket().outcome != Reopen::Done)
+            std::abort();
+    }
+    for (SocketAddress& address : serverAddress)
+        SetAddressPort(address, ServerPort());
 }
 
 void PumpServer()
@@ -95,15 +115,14 @@ void SetUp()
     if (StartService().failure != StartFailure::None)
         std::abort();
 
-    serverAddress.sin_family = AF_INET;
-    serverAddress.sin_port = htons(ServerPort());
-    serverAddress.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    for (int& c : clients) {
-        c = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in local{};
-        local.sin_family = AF_INET;
-        local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(c, reinterpret_cast<sockaddr*>(&local), sizeof local);
+    const char* hosts[2] = {"127.0.0.1", "::1"};
+    for (int family = 0; family < 2; ++family) {
+        if (ParseHost(hosts[family], &serverAddress[family]) != HostSyntax::Ok)
+            std::abort();
+        for (int& c : clients[family]) {
+            c = ::socket(serverAddress[family].any.sa_family, SOCK_DGRAM, 0);
+            ::bind(c, &serverAddress[family].any, AddressLength(serverAddress[family]));
+        }
     }
 }
 
@@ -113,6 +132,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
 {
     static bool ready = (SetUp(), true);
     (void)ready;
+    Listen(size > 0 && (data[0] & 0x80) != 0);
 
     std::size_t at = 0;
     while (at + 3 <= size) {
@@ -125,14 +145,16 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         if ((control & 3) == 3) {
             timers.FireAll();
         } else {
-            ::sendto(clients[control & 3], data + at, length, 0,
-                     reinterpret_cast<sockaddr*>(&serverAddress), sizeof serverAddress);
+            const int family = (control & 8) != 0 ? 1 : 0;
+            ::sendto(clients[family][control & 3], data + at, length, 0, &serverAddress[family].any,
+                     AddressLength(serverAddress[family]));
             PumpServer();
         }
         at += length;
     }
-    for (int c : clients)
-        Drain(c);
+    for (auto& family : clients)
+        for (int c : family)
+            Drain(c);
     DestroyAllSessions();
     serverSettings.diagnostics = 0;
     if (logView.text.size() > (1u << 20))

@@ -11,12 +11,11 @@ TEST(WsaErrorFromErrno, ReachesWsaGetLastErrorFromAFailedBind)
     sockets::SOCKET second = sockets::CreateUdpSocket();
     ASSERT_NE(first, sockets::INVALID_SOCKET);
     ASSERT_NE(second, sockets::INVALID_SOCKET);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    SocketAddress address;
+    address.v4.sin_family = AF_INET;
+    address.v4.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ASSERT_EQ(sockets::BindSocket(first, address), 0);
-    socklen_t length = sizeof address;
-    ASSERT_EQ(::getsockname(first, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    ASSERT_EQ(sockets::GetSocketName(first, &address), 0);
 
     sockets::WSASetLastError(0);
     EXPECT_EQ(sockets::BindSocket(second, address), sockets::SOCKET_ERROR);

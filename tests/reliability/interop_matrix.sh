@@ -3,8 +3,10 @@
 # 512, 513 bytes, 1 MiB and 40 MiB (past the wrap of the 16-bit block number)
 # against the real ferry binary, in octet and, where the client offers it,
 # netascii. Each transfer is checked byte for byte on disk, and the two log
-# lines it leaves on ferry's standard output are checked exactly. Prints the
-# results as a markdown table; fails on any mismatch.
+# lines it leaves on ferry's standard output are checked exactly. Then ferry
+# listens on one dual-stack socket (ListenAddress=::) and each client gets
+# and puts the same files over IPv6. Prints the results as a markdown table;
+# fails on any mismatch.
 #
 # FERRY_MATRIX_SIZES may list fewer sizes for a quick run.
 
@@ -24,57 +26,60 @@ for size in "${SIZES[@]}"; do
     cp "$SERVED/src-$size.bin" "$CLIENT/src-$size.bin"
 done
 
-# The client side of one transfer: client mode direction remote local.
+# The client side of one transfer: client mode direction remote local host.
 run_client()
 {
-    local client=$1 mode=$2 direction=$3 remote=$4 local=$5
-    local flag=-g
+    local client=$1 mode=$2 direction=$3 remote=$4 local=$5 host=$6
+    local flag=-g url_host=$6
     [ "$direction" = put ] && flag=-p
+    # An IPv6 address goes in brackets in a URL; -g keeps curl from reading
+    # them as a pattern.
+    case $host in *:*) url_host="[$host]" ;; esac
     case $client in
         tftp-hpa)
             if [ "$direction" = get ]; then
-                tftp -m "$mode" 127.0.0.1 -c get "$remote" "$local"
+                tftp -m "$mode" "$host" -c get "$remote" "$local"
             else
-                tftp -m "$mode" 127.0.0.1 -c put "$local" "$remote"
+                tftp -m "$mode" "$host" -c put "$local" "$remote"
             fi
             ;;
         atftp)
             # Its batch mode takes the transfer mode through --option.
-            atftp --option "mode $mode" "$flag" -r "$remote" -l "$local" 127.0.0.1
+            atftp --option "mode $mode" "$flag" -r "$remote" -l "$local" "$host"
             ;;
         atftp-options)
             # Asks for 1428-byte blocks and the transfer size; with no
             # option acknowledgement it must fall back to plain RFC 1350.
             atftp --option "mode $mode" --option "blksize 1428" --option "tsize enable" \
-                "$flag" -r "$remote" -l "$local" 127.0.0.1
+                "$flag" -r "$remote" -l "$local" "$host"
             ;;
         curl-no-options)
             if [ "$direction" = get ]; then
-                curl -sS --tftp-no-options -o "$local" "tftp://127.0.0.1/$remote"
+                curl -sS -g --tftp-no-options -o "$local" "tftp://$url_host/$remote"
             else
-                curl -sS --tftp-no-options -T "$local" "tftp://127.0.0.1/$remote"
+                curl -sS -g --tftp-no-options -T "$local" "tftp://$url_host/$remote"
             fi
             ;;
         curl)
             # Sends tsize, blksize and timeout options, which ferry ignores.
             if [ "$direction" = get ]; then
-                curl -sS -o "$local" "tftp://127.0.0.1/$remote"
+                curl -sS -g -o "$local" "tftp://$url_host/$remote"
             else
-                curl -sS -T "$local" "tftp://127.0.0.1/$remote"
+                curl -sS -g -T "$local" "tftp://$url_host/$remote"
             fi
             ;;
         curl-blksize)
             if [ "$direction" = get ]; then
-                curl -sS --tftp-blksize 1024 -o "$local" "tftp://127.0.0.1/$remote"
+                curl -sS -g --tftp-blksize 1024 -o "$local" "tftp://$url_host/$remote"
             else
-                curl -sS --tftp-blksize 1024 -T "$local" "tftp://127.0.0.1/$remote"
+                curl -sS -g --tftp-blksize 1024 -T "$local" "tftp://$url_host/$remote"
             fi
             ;;
         busybox)
-            busybox tftp "$flag" -r "$remote" -l "$local" 127.0.0.1
+            busybox tftp "$flag" -r "$remote" -l "$local" "$host"
             ;;
         busybox-options)
-            busybox tftp -b 1024 "$flag" -r "$remote" -l "$local" 127.0.0.1
+            busybox tftp -b 1024 "$flag" -r "$remote" -l "$local" "$host"
             ;;
     esac
 }
@@ -91,10 +96,14 @@ wire_bytes()
     fi
 }
 
+# The address the clients reach ferry at; the IPv6 rows set ::1.
+HOST=127.0.0.1
+
 # One transfer; prints "ok" or the reason it failed, and records figures.
 transfer()
 {
     local client=$1 mode=$2 direction=$3 size=$4
+    local host_re=${HOST//./\\.}
     local source=$CLIENT/src-$size.bin remote local kept expected_line done_line
     local before after started ended bytes
     bytes=$(wire_bytes "$source" "$mode")
@@ -102,19 +111,19 @@ transfer()
         remote=src-$size.bin
         local=$CLIENT/got.bin
         kept=$local
-        expected_line="127.0.0.1 requested to read file $remote in format $mode"
-        done_line="^Sent $bytes bytes in (< 1 second|[0-9]+ seconds) to 127\.0\.0\.1\$"
+        expected_line="$HOST requested to read file $remote in format $mode"
+        done_line="^Sent $bytes bytes in (< 1 second|[0-9]+ seconds) to $host_re\$"
     else
         remote=put-$client-$mode-$size.bin
         local=$source
         kept=$SERVED/$remote
-        expected_line="127.0.0.1 requested to write file $remote in format $mode"
-        done_line="^Received $bytes bytes in (< 1 second|[0-9]+ seconds) from 127\.0\.0\.1\$"
+        expected_line="$HOST requested to write file $remote in format $mode"
+        done_line="^Received $bytes bytes in (< 1 second|[0-9]+ seconds) from $host_re\$"
     fi
     rm -f "$CLIENT/got.bin"
     before=$(wc -l < "$FERRY_LOG")
     started=$(date +%s.%N)
-    (cd "$CLIENT" && timeout 300 bash -c "$(declare -f run_client); run_client $client $mode $direction $remote $local") \
+    (cd "$CLIENT" && timeout 300 bash -c "$(declare -f run_client); run_client $client $mode $direction $remote $local $HOST") \
         > "$CLIENT/client.out" 2>&1
     ended=$(date +%s.%N)
     # ferry writes its completion line when the final ACK or DATA reaches it,
@@ -145,7 +154,7 @@ transfer()
         echo ok
     fi
     if [ "$size" -ge 1048576 ]; then
-        echo "$client $mode $direction $size $(echo "$started $ended" | awk '{printf "%.1f", $2 - $1}')" \
+        echo "$client$ROW_SUFFIX $mode $direction $size $(echo "$started $ended" | awk '{printf "%.1f", $2 - $1}')" \
             >> "$REL_SCRATCH/figures"
     fi
 }
@@ -177,18 +186,35 @@ for size in "${SIZES[@]}"; do
     rule+="---|"
 done
 table=("$header" "$rule")
-for row in "${rows[@]}"; do
-    read -r client mode <<< "$row"
-    for direction in get put; do
-        line="| $client | $mode | $direction |"
-        for size in "${SIZES[@]}"; do
-            line+=" $(transfer "$client" "$mode" "$direction" "$size") |"
+ROW_SUFFIX=
+run_rows()
+{
+    local row client mode direction line size
+    for row in "$@"; do
+        read -r client mode <<< "$row"
+        for direction in get put; do
+            line="| $client$ROW_SUFFIX | $mode | $direction |"
+            for size in "${SIZES[@]}"; do
+                line+=" $(transfer "$client" "$mode" "$direction" "$size") |"
+            done
+            table+=("$line")
+            echo "$line" >&2
         done
-        table+=("$line")
-        echo "$line" >&2
     done
-done
+}
+run_rows "${rows[@]}"
+rel_check_stamps
+rel_stop_ferry
 
+# Every client of Debian 12 also speaks IPv6; one row each, against one
+# dual-stack socket.
+printf 'ListenAddress=::\r\n' >> "$SERVED/ferry.ini"
+rel_start_ferry "$SERVED"
+rel_log | grep -qx 'Listening on every IPv4 and IPv6 address, port 69' ||
+    fail "no line saying where ferry listens"
+HOST=::1
+ROW_SUFFIX=" over IPv6"
+run_rows "tftp-hpa octet" "atftp octet" "curl-no-options octet" "busybox octet"
 rel_check_stamps
 rel_stop_ferry
 
@@ -206,7 +232,14 @@ echo "Seconds per large transfer (client start to client exit, reported, not ass
 echo
 echo "| client | mode | direction | size | seconds |"
 echo "|---|---|---|---|---|"
-[ -f "$REL_SCRATCH/figures" ] && while read -r client mode direction size seconds; do
-    echo "| $client | $mode | $direction | $(label "$size") | $seconds |"
+[ -f "$REL_SCRATCH/figures" ] && while read -r line; do
+    seconds=${line##* }
+    line=${line% *}
+    size=${line##* }
+    line=${line% *}
+    direction=${line##* }
+    line=${line% *}
+    mode=${line##* }
+    echo "| ${line% *} | $mode | $direction | $(label "$size") | $seconds |"
 done < "$REL_SCRATCH/figures"
 rel_finish

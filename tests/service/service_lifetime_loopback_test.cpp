@@ -85,14 +85,15 @@ TEST_F(ServiceLifetime, StopEndsEverySessionAndClosesTheSocketOnce)
     ASSERT_EQ(StartService().failure, StartFailure::None);
     EXPECT_NE(log.text.find("TFTP Daemon started using Winsock Version 1.1\r\n\r\n"),
               std::string::npos);
-    CreateSession(sockaddr_in{AF_INET, htons(9), {htonl(INADDR_LOOPBACK)}, {}});
+    CreateSession(Ipv4Address(sockaddr_in{AF_INET, htons(9), {htonl(INADDR_LOOPBACK)}, {}}));
     StopService();
     EXPECT_EQ(SessionTable, nullptr);
     EXPECT_EQ(ServerPort(), 0);
     StopService(); // a second stop finds nothing to do
 
     // Stopping a service that never started leaves everything as it is.
-    Session* kept = CreateSession(sockaddr_in{AF_INET, htons(9), {htonl(INADDR_LOOPBACK)}, {}});
+    Session* kept =
+        CreateSession(Ipv4Address(sockaddr_in{AF_INET, htons(9), {htonl(INADDR_LOOPBACK)}, {}}));
     StopService();
     EXPECT_EQ(SessionTable, kept);
     DestroySession(kept);

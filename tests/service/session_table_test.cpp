@@ -8,12 +8,11 @@
 
 namespace {
 
-sockaddr_in Address(const char* ip, std::uint16_t port)
+SocketAddress Address(const char* host, std::uint16_t port)
 {
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(port);
-    inet_pton(AF_INET, ip, &a.sin_addr);
+    SocketAddress a;
+    EXPECT_EQ(ParseHost(host, &a), HostSyntax::Ok) << host;
+    SetAddressPort(a, port);
     return a;
 }
 
@@ -58,17 +57,17 @@ TEST_F(SessionTableTest, LookUpIsByAddressAndPortWithAFullLengthAddress)
 {
     Session* first = CreateSession(Address("192.0.2.7", 2048));
     Session* second = CreateSession(Address("192.0.2.7", 2049));
-    sockaddr_in probe = Address("192.0.2.7", 2049);
-    probe.sin_zero[3] = 9; // padding is not compared
-    EXPECT_EQ(FindSession(&probe, sizeof probe), second);
-    probe.sin_port = htons(2048);
-    EXPECT_EQ(FindSession(&probe, sizeof probe), first);
-    probe.sin_port = htons(2050);
-    EXPECT_EQ(FindSession(&probe, sizeof probe), nullptr);
+    SocketAddress probe = Address("192.0.2.7", 2049);
+    probe.v4.sin_zero[3] = 9; // padding is not compared
+    EXPECT_EQ(FindSession(&probe, 16), second);
+    SetAddressPort(probe, 2048);
+    EXPECT_EQ(FindSession(&probe, 16), first);
+    SetAddressPort(probe, 2050);
+    EXPECT_EQ(FindSession(&probe, 16), nullptr);
 
     serverSettings.diagnostics = 1;
     server.ClearLog();
-    probe.sin_port = htons(2048);
+    SetAddressPort(probe, 2048);
     EXPECT_EQ(FindSession(&probe, 8), nullptr);
     EXPECT_EQ(server.Log(), "recvfrom socket information is too short\r\n");
 }
@@ -86,6 +85,34 @@ TEST_F(SessionTableTest, DiagnosticLinesShowThePortInHostOrder)
     server.ClearLog();
     DestroySession(CreateSession(Address("192.0.2.1", 2048)));
     EXPECT_EQ(server.Log(), "");
+}
+
+TEST_F(SessionTableTest, Ipv6PeersAreToldApartByAddressPortAndLink)
+{
+    Session* global = CreateSession(Address("2001:db8::5", 2048));
+    Session* otherPort = CreateSession(Address("2001:db8::5", 2049));
+    Session* firstLink = CreateSession(Address("fe80::1%1", 2048));
+    Session* secondLink = CreateSession(Address("fe80::1%2", 2048));
+
+    const struct
+    {
+        const char* host;
+        std::uint16_t port;
+        Session* expected;
+    } cases[] = {
+        {"2001:db8::5", 2048, global},   {"2001:db8::5", 2049, otherPort},
+        {"2001:db8::6", 2048, nullptr},  {"fe80::1%1", 2048, firstLink},
+        {"fe80::1%2", 2048, secondLink}, {"fe80::1", 2048, nullptr},
+    };
+
+    for (const auto& c : cases) {
+        SocketAddress probe = Address(c.host, c.port);
+        probe.v6.sin6_flowinfo = htonl(7); // not part of the peer's identity
+        EXPECT_EQ(FindSession(&probe, sizeof(sockaddr_in6)), c.expected) << c.host;
+    }
+    // An IPv6 address with an IPv4 length is a broken receive, not a peer.
+    SocketAddress probe = Address("2001:db8::5", 2048);
+    EXPECT_EQ(FindSession(&probe, sizeof(sockaddr_in)), nullptr);
 }
 
 } // namespace

@@ -215,6 +215,39 @@ TEST_F(SettingsStore, AWorkingDirectoryFileWinsAndKeepsWhatIsNotTheSettings)
     EXPECT_EQ(FolderListing(work.Path()), std::vector<std::string>{"ferry.ini"});
 }
 
+// An operator who never chose a listen address keeps a file without the key;
+// once it is in the file it stays there, also when emptied again.
+TEST_F(SettingsStore, ListenAddressIsWrittenOnceInUseAndKeptWhenEmptied)
+{
+    const char* kFourKeys = "[FERRY]\nDefaultDirectory=\nRestrictDirectory=\n"
+                            "AccessMode=ReadOnly\nDiagnosticMode=DiagnosticOff\n";
+    for (bool inWorkingDirectory : {false, true}) {
+        SCOPED_TRACE(inWorkingDirectory ? "working directory" : "per-user file");
+        std::filesystem::remove(workFile);
+        std::filesystem::remove(userFile);
+        const std::string& file = inWorkingDirectory ? workFile : userFile;
+        serverSettings = ServerSettings{};
+        serverSettings.settingsInWorkingDir = inWorkingDirectory ? 1 : 0;
+        if (inWorkingDirectory)
+            WriteWholeFile(workFile, "");
+        SaveSettings();
+        EXPECT_EQ(ReadWholeFile(file), kFourKeys);
+
+        SetDirectory(serverSettings.listenAddress, "fd00::1");
+        SaveSettings();
+        EXPECT_EQ(ReadWholeFile(file), std::string(kFourKeys) + "ListenAddress=fd00::1\n");
+        serverSettings = ServerSettings{};
+        LoadSettings();
+        EXPECT_STREQ(serverSettings.listenAddress, "fd00::1");
+
+        serverSettings.listenAddress[0] = '\0';
+        SaveSettings();
+        EXPECT_EQ(ReadWholeFile(file), std::string(kFourKeys) + "ListenAddress=\n");
+        LoadSettings();
+        EXPECT_STREQ(serverSettings.listenAddress, "");
+    }
+}
+
 TEST_F(SettingsStore, SavesInTheNewWorkingDirectoryAfterItMoved)
 {
     WriteWholeFile(workFile, "[FERRY]\nAccessMode=ReadWrite\n");

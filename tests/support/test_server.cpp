@@ -10,6 +10,7 @@
 #include "settings/server_settings.h"
 
 #include <arpa/inet.h>
+#include <cstdio>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -41,8 +42,10 @@ std::string ServiceSurroundings::Log() const
     return out;
 }
 
-TestServer::TestServer()
+TestServer::TestServer(const char* listenAddress)
 {
+    std::snprintf(serverSettings.listenAddress, sizeof serverSettings.listenAddress, "%s",
+                  listenAddress);
     sockets_testing::SetTftpPortOverride(0);
     EXPECT_EQ(StartService().failure, StartFailure::None);
     port = ServerPort();
@@ -79,16 +82,14 @@ std::size_t TestServer::SessionCount() const
     return n;
 }
 
-LoopbackPeer::LoopbackPeer(std::uint16_t serverPort)
+LoopbackPeer::LoopbackPeer(std::uint16_t serverPort, const char* host, const char* serverHost)
 {
-    fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    local.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    EXPECT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local), 0);
-    server.sin_family = AF_INET;
-    server.sin_port = htons(serverPort);
-    server.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    SocketAddress local;
+    EXPECT_EQ(ParseHost(host, &local), HostSyntax::Ok) << host;
+    fd = ::socket(local.any.sa_family, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    EXPECT_EQ(::bind(fd, &local.any, AddressLength(local)), 0) << host;
+    EXPECT_EQ(ParseHost(serverHost != nullptr ? serverHost : host, &server), HostSyntax::Ok);
+    SetAddressPort(server, serverPort);
 }
 
 LoopbackPeer::~LoopbackPeer()
@@ -98,8 +99,8 @@ LoopbackPeer::~LoopbackPeer()
 
 void LoopbackPeer::Send(const std::string& datagram)
 {
-    ssize_t sent = ::sendto(fd, datagram.data(), datagram.size(), 0,
-                            reinterpret_cast<sockaddr*>(&server), sizeof server);
+    ssize_t sent =
+        ::sendto(fd, datagram.data(), datagram.size(), 0, &server.any, AddressLength(server));
     ASSERT_EQ(sent, static_cast<ssize_t>(datagram.size()));
 }
 
@@ -109,13 +110,12 @@ std::optional<std::string> LoopbackPeer::Receive(int timeoutMs)
     if (::poll(&p, 1, timeoutMs) != 1)
         return std::nullopt;
     char buffer[65536];
-    sockaddr_in from{};
+    SocketAddress from;
     socklen_t length = sizeof from;
-    ssize_t n =
-        ::recvfrom(fd, buffer, sizeof buffer, 0, reinterpret_cast<sockaddr*>(&from), &length);
+    ssize_t n = ::recvfrom(fd, buffer, sizeof buffer, 0, &from.any, &length);
     if (n < 0)
         return std::nullopt;
-    lastSourcePort = ntohs(from.sin_port);
+    lastSourcePort = AddressPort(from);
     return std::string(buffer, static_cast<std::size_t>(n));
 }
 
@@ -126,8 +126,8 @@ bool LoopbackPeer::Silent(int timeoutMs)
 
 std::uint16_t LoopbackPeer::Port() const
 {
-    sockaddr_in local{};
+    SocketAddress local;
     socklen_t length = sizeof local;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
-    return ntohs(local.sin_port);
+    ::getsockname(fd, &local.any, &length);
+    return AddressPort(local);
 }

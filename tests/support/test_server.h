@@ -6,6 +6,7 @@
 // no socket use the surroundings alone.
 
 #include "log/memory_log_view.h"
+#include "platform/socket_address.h"
 #include "support/fake_timers.h"
 
 #include <cstdint>
@@ -40,7 +41,8 @@ public:
 class TestServer : public ServiceSurroundings
 {
 public:
-    TestServer();
+    // Listens where `listenAddress` says (the ListenAddress setting).
+    explicit TestServer(const char* listenAddress = "");
     ~TestServer();
 
     std::uint16_t Port() const { return port; }
@@ -56,11 +58,14 @@ private:
     std::uint16_t port = 0;
 };
 
-// A client socket on 127.0.0.1 with its own ephemeral port.
+// A client socket with its own ephemeral port on `host` (127.0.0.1, ::1,
+// ...), which sends to the server's port on `serverHost`, by default the
+// same address.
 class LoopbackPeer
 {
 public:
-    explicit LoopbackPeer(std::uint16_t serverPort);
+    explicit LoopbackPeer(std::uint16_t serverPort, const char* host = "127.0.0.1",
+                          const char* serverHost = nullptr);
     ~LoopbackPeer();
     LoopbackPeer(const LoopbackPeer&) = delete;
     LoopbackPeer& operator=(const LoopbackPeer&) = delete;
@@ -76,5 +81,5 @@ public:
 
 private:
     int fd = -1;
-    sockaddr_in server{};
+    SocketAddress server;
 };

@@ -329,9 +329,11 @@ void SDIDecFrame::closeWithoutAsking()
     close();
 }
 
+// A changed ListenAddress moves the server socket once the dialog is gone.
 void SDIDecFrame::cmOptions()
 {
-    ferryOptionsDlg(this).exec();
+    if (ferryOptionsDlg(this).exec() == QDialog::Accepted)
+        tftpServer.followListenAddress(this);
 }
 
 // The job belongs to the window the operator is using, which stays

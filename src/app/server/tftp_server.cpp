@@ -1,17 +1,26 @@
 #include "app/server/tftp_server.h"
 
 #include "app/common/message_box.h"
+#include "app/server/listen_address_boxes.h"
 #include "app/server/startup_advice.h"
 #include "log/activity_log.h"
 #include "platform/qt/event_loop_hosts.h"
 #include "platform/sockets.h"
 #include "platform/timers.h"
 #include "service/dispatcher.h"
+#include "service/server_socket.h"
 #include "service/service_lifetime.h"
+#include "service/session_table.h"
+#include "settings/qt/listen_address_group.h"
+#include "settings/server_settings.h"
+#include "settings/settings_store.h"
 #include "widgets/help_request.h"
 
 #include <QCoreApplication>
 #include <QString>
+
+#include <cstdio>
+#include <string>
 
 namespace {
 
@@ -62,6 +71,10 @@ int StartTftpService(QWidget* owner)
         ShowServerSocketFailure(owner, start.errorNumber);
         StopService();
         return 1;
+    case StartFailure::ListenAddress:
+        ShowListenAddressFailure(owner, serverSettings.listenAddress, start.listenProblem);
+        StopService();
+        return 1;
     }
     return 1;
 }
@@ -91,6 +104,11 @@ int TftpServer::start(QWidget* boxOwner)
         return 1;
     }
     serving = true;
+    // What Set Preferences shows about the place the server listens on.
+    ListenAddressGroup::setListenerQuery([] {
+        return ListenerState{ListenAddressInForce(), ListeningDescription(),
+                             SessionTable != nullptr};
+    });
     return 0;
 }
 
@@ -99,10 +117,25 @@ void TftpServer::stop()
     if (!serving)
         return;
     serving = false;
+    ListenAddressGroup::setListenerQuery(nullptr);
     // Peers are not told; files being written stay as far as they got.
     // Releasing the sockets also stops watching them, so the hosts go last.
     StopService();
     installHosts(false);
+}
+
+void TftpServer::followListenAddress(QWidget* boxOwner)
+{
+    if (!serving)
+        return;
+    const std::string wanted = serverSettings.listenAddress;
+    const ReopenResult result = ReopenServerSocket();
+    if (result.outcome != Reopen::Failed && result.outcome != Reopen::NotListening)
+        return;
+    std::snprintf(serverSettings.listenAddress, sizeof serverSettings.listenAddress, "%s",
+                  ListenAddressInForce());
+    SaveSettings();
+    ShowReopenFailure(boxOwner, wanted.c_str(), result);
 }
 
 void TftpServer::installHosts(bool on)

@@ -37,6 +37,13 @@ public:
 
     bool running() const { return serving; }
 
+    // After Set Preferences was closed with OK: moves the server socket to
+    // where the ListenAddress setting now says. While transfers run it moves
+    // at the next start instead. When it cannot move, it stays where it was,
+    // the setting is put back to that place (so that the next start does
+    // not fail) and a box owned by `boxOwner` says why.
+    void followListenAddress(QWidget* boxOwner);
+
 private:
     void installHosts(bool on);
 

@@ -1,5 +1,6 @@
 #include "settings/qt/ferry_options_dlg.h"
 
+#include "settings/qt/listen_address_group.h"
 #include "settings/qt/preferences_group.h"
 #include "settings/server_settings.h"
 #include "settings/settings_store.h"
@@ -210,6 +211,7 @@ void ferryOptionsDlg::createControls(const DialogUnits& units)
 void ferryOptionsDlg::addGroups(const DialogUnits& units)
 {
     // The groups, top to bottom.
+    groups.push_back(new ListenAddressGroup(this));
     if (groups.empty())
         return;
     const QRect frame = units.ToPixels(4, kGroupsTop, 240, 0);
@@ -219,8 +221,14 @@ void ferryOptionsDlg::addGroups(const DialogUnits& units)
         const int height = group->sizeHint().height();
         group->setGeometry(frame.left(), y, frame.width(), height);
         y += height + units.ToPixelsY(kGroupGap);
-        setTabOrder(previous, group);
-        previous = group;
+        // The group box itself takes no focus; its controls do, in the
+        // order the group made them.
+        for (QWidget* control : group->findChildren<QWidget*>()) {
+            if ((control->focusPolicy() & Qt::TabFocus) == 0)
+                continue;
+            setTabOrder(previous, control);
+            previous = control;
+        }
     }
     const int shift = y - frame.top();
     for (GlyphButton* button : {okButton, cancelButton, helpButton}) {
@@ -276,6 +284,9 @@ void ferryOptionsDlg::diagnosticsClicked()
 // values at once.
 void ferryOptionsDlg::okClicked()
 {
+    for (PreferencesGroup* group : groups)
+        if (!group->choiceAcceptable())
+            return;
     CopyFieldText(defaultDirectoryEdit->text(), serverSettings.defaultDirectory);
     CopyFieldText(restrictDirectoryEdit->text(), serverSettings.restrictDirectory);
     serverSettings.readWrite = readOnlyBox->isChecked() ? 0 : 1;

@@ -19,4 +19,9 @@ public:
     virtual void showSettings() = 0;
     // Puts the operator's choice into ServerSettings.
     virtual void storeSettings() = 0;
+
+    // False when the choice cannot be stored as it stands; the group then
+    // shows why and puts the focus where the fault is, and OK keeps the
+    // dialog open with nothing stored.
+    virtual bool choiceAcceptable() { return true; }
 };

@@ -4,9 +4,11 @@
 // leaves the application's own help flag alone.
 
 #include "app/ferry_app.h"
+#include "app/log_view/ferry_edit_file.h"
 #include "app/main_window/command_ids.h"
 #include "app/main_window/sdi_dec_frame.h"
 #include "platform/sockets.h"
+#include "service/server_socket.h"
 #include "settings/qt/ferry_options_dlg.h"
 #include "settings/qt/settings_sandbox.h"
 #include "settings/server_settings.h"
@@ -15,9 +17,11 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QTest>
 #include <QTimer>
 
@@ -144,6 +148,26 @@ private slots:
         QCOMPARE(owner, dialogSeen);
         QVERIFY(owner != app.mainWindow());
         QCOMPARE(frame->applicationHelpOpen(), helpOpened);
+    }
+
+    // The note tells where the server listens, and OK moves the running
+    // server's socket at once.
+    void okWithAnotherListenAddressMovesTheServer()
+    {
+        QString note;
+        const bool opened = ChooseOptions(app.mainWindow(), [&](ferryOptionsDlg* dialog) {
+            note = dialog->findChild<QLabel*>("listenNote")->text();
+            dialog->findChild<QRadioButton*>("allAddressesRadio")->setChecked(true);
+            Click(dialog, "okButton");
+        });
+        QVERIFY(opened);
+        QCOMPARE(note, QStringLiteral("Now listening on every IPv4 address."));
+        QCOMPARE(QByteArray(ListenAddressInForce()), QByteArray("::"));
+        QVERIFY(app.mainWindow()->findChild<ferryEditFile*>()->logText().contains(
+            QStringLiteral("Listening on every IPv4 and IPv6 address, port %1\r\n")
+                .arg(ServerPort())
+                .toUtf8()));
+        QVERIFY(app.server().running());
     }
 
     void cleanupTestCase() { app.server().stop(); }

@@ -9,10 +9,14 @@
 #include "platform/clock.h"
 #include "platform/sockets.h"
 #include "service/server_socket.h"
+#include "settings/server_settings.h"
+#include "settings/settings_store.h"
 
+#include <QFile>
 #include <QTest>
 
 #include <arpa/inet.h>
+#include <cstdio>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -21,6 +25,11 @@ namespace {
 constexpr std::time_t kNow = 1796000000; // Mon, 30 Nov 26 00:53:20 UTC
 const std::string kStarted =
     "Mon, 30 Nov 26 00:53:20  TFTP Daemon started using Winsock Version 1.1\r\n\r\n";
+
+void SetListenAddress(const char* setting)
+{
+    std::snprintf(serverSettings.listenAddress, sizeof serverSettings.listenAddress, "%s", setting);
+}
 
 bool CanBind(std::uint16_t port)
 {
@@ -88,6 +97,33 @@ private slots:
                                     "missing.bin in format octet\r\n";
         QVERIFY(log.text.rfind(kStarted + kStarted + request, 0) == 0);
         server.stop();
+    }
+
+    // After Set Preferences: where the socket cannot move, it stays, the
+    // setting goes back to match it and a box says why.
+    void aSocketThatCannotMoveStaysAndSaysWhy()
+    {
+        TftpServer server;
+        QCOMPARE(server.start(nullptr), 0);
+        SetListenAddress("::1");
+        server.followListenAddress(nullptr);
+        QCOMPARE(QByteArray(ListenAddressInForce()), QByteArray("::1"));
+
+        SetListenAddress("198.51.100.77");
+        ModalAnswerer answer(ClickButton(QMessageBox::Ok));
+        server.followListenAddress(nullptr);
+        QCOMPARE(answer.texts, QStringList{"Cannot listen on \"198.51.100.77\": this machine has "
+                                           "no such address.\n\nferry goes on listening on ::1, "
+                                           "and the setting keeps that value."});
+        QCOMPARE(answer.captions, QStringList{"ferry"});
+        QCOMPARE(QByteArray(serverSettings.listenAddress), QByteArray("::1"));
+        const QString file = QString::fromStdString(SettingsFilePath());
+        QVERIFY(FileContent(file).contains("ListenAddress=::1"));
+        server.stop();
+        serverSettings = ServerSettings{};
+        // The next run of this test starts from the test's own empty
+        // configuration again.
+        QFile::remove(file);
     }
 };
 

@@ -3,6 +3,7 @@
 // ServerSettings and in ferry.ini.
 
 #include "settings/qt/ferry_options_dlg.h"
+#include "settings/qt/preferences_group.h"
 #include "settings/server_settings.h"
 #include "settings_sandbox.h"
 #include "widgets/dialog_units.h"
@@ -63,6 +64,21 @@ class OptionsDialogTest : public QObject
 
 private:
     QWidget mainWindow;
+
+    // The groups beyond the original settings stand one below the other
+    // across the settings' frame, from where the buttons stood; returns the
+    // pixels by which they push the buttons and the dialog's bottom down.
+    static int GroupsShift(ferryOptionsDlg& dialog, const DialogUnits& du)
+    {
+        const QRect frame = du.ToPixels(4, 196, 240, 0);
+        int y = frame.top();
+        for (PreferencesGroup* group : dialog.findChildren<PreferencesGroup*>()) {
+            if (group->geometry() != QRect(frame.left(), y, frame.width(), group->height()))
+                qFatal("group %s is out of place", qPrintable(group->objectName()));
+            y += group->height() + du.ToPixelsY(4);
+        }
+        return y - frame.top();
+    }
 
     template <typename T> static T* Control(ferryOptionsDlg& dialog, const char* name)
     {
@@ -133,8 +149,13 @@ private slots:
         const DialogUnits du(dialog.font());
         QWidget* control = dialog.findChild<QWidget*>(name);
         QVERIFY(control != nullptr);
-        QCOMPARE(control->geometry(),
-                 du.ToPixels(units.x(), units.y(), units.width(), units.height()));
+        QRect expected = du.ToPixels(units.x(), units.y(), units.width(), units.height());
+        const int shift = GroupsShift(dialog, du);
+        if (qobject_cast<GlyphButton*>(control) != nullptr)
+            expected.translate(0, shift);
+        else if (name == QStringLiteral("backgroundPanel"))
+            expected.setHeight(expected.height() + shift);
+        QCOMPARE(control->geometry(), expected);
         QCOMPARE(control->property("controlId").toInt(), id);
         if (auto* label = qobject_cast<QLabel*>(control)) {
             QCOMPARE(label->text(), text);
@@ -164,7 +185,8 @@ private slots:
         QCOMPARE(dialog.parentWidget(), &mainWindow);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        QCOMPARE(dialog.size(), QSize(du.ToPixelsX(246), du.ToPixelsY(226)));
+        QCOMPARE(dialog.size(),
+                 QSize(du.ToPixelsX(246), du.ToPixelsY(226) + GroupsShift(dialog, du)));
         QCOMPARE(dialog.pos(), mainWindow.mapToGlobal(QPoint(du.ToPixelsX(23), du.ToPixelsY(19))));
         // No close box: the operator leaves with OK, Cancel or Escape.
         QVERIFY(!(dialog.windowFlags() & Qt::WindowCloseButtonHint));
@@ -182,8 +204,9 @@ private slots:
             QString text;
         };
 
+        // The groups below the original settings are read on their own.
         std::vector<Placed> placed;
-        for (QWidget* w : dialog.findChildren<QWidget*>()) {
+        for (QWidget* w : dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             if (auto* label = qobject_cast<QLabel*>(w)) {
                 placed.push_back({label->pos(), label->text()});
             } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
@@ -229,14 +252,25 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QTRY_VERIFY(dialog.focusWidget() != nullptr);
+        // The groups' controls come after the original settings, before OK.
+        const QStringList expected = {"defaultDirectoryEdit",
+                                      "restrictDirectoryEdit",
+                                      "readOnlyBox",
+                                      "readWriteBox",
+                                      "diagnosticsBox",
+                                      "allIpv4Radio",
+                                      "machineAddressList",
+                                      "typedAddressEdit",
+                                      "okButton",
+                                      "cancelButton",
+                                      "helpButton",
+                                      "defaultDirectoryEdit"};
         QStringList visited;
-        for (int i = 0; i < 9; ++i) {
+        for (qsizetype i = 0; i < expected.size(); ++i) {
             visited << QApplication::focusWidget()->objectName();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         }
-        QCOMPARE(visited, QStringList({"defaultDirectoryEdit", "restrictDirectoryEdit",
-                                       "readOnlyBox", "readWriteBox", "diagnosticsBox", "okButton",
-                                       "cancelButton", "helpButton", "defaultDirectoryEdit"}));
+        QCOMPARE(visited, expected);
     }
 
     void opensWithTheSettingsInForce_data()
