@@ -2,6 +2,7 @@
 
 #include "log/activity_log.h"
 #include "platform/timers.h"
+#include "service/transfer_ends.h"
 #include "settings/server_settings.h"
 
 #include <arpa/inet.h>
@@ -10,12 +11,17 @@
 
 Session* SessionTable = nullptr;
 
+namespace {
+std::uint64_t lastSerial = 0;
+} // namespace
+
 Session* CreateSession(const sockaddr_in& address)
 {
     Session* session = new (std::nothrow) Session{};
     if (session == nullptr)
         return nullptr;
     session->file = nullptr;
+    session->progress.serial = ++lastSerial;
     inet_ntop(AF_INET, &address.sin_addr, session->peerText, sizeof session->peerText);
     std::memcpy(&session->peer, &address, sizeof session->peer);
     if (DiagnosticsOn())
@@ -73,6 +79,8 @@ void DestroySession(Session* session)
     if (session->timerId != 0)
         KillTimer(session->timerId);
     if (session->file != nullptr) {
+        RecordTransferEnd(session->progress, session->peerText, ntohs(session->peer.sin_port),
+                          session->opcode == kOpWriteRequest);
         // An upload cut short keeps everything that arrived, a held-back
         // CR included.
         FinishNetascii(session->file, session->netascii);
