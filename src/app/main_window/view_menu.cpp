@@ -28,7 +28,7 @@ ViewMenu::ViewMenu(QMainWindow* window, QMenu* helpMenu, ContextHelp& contextHel
     : QObject(window)
     , helpFilter(contextHelp)
     , panel(transfers)
-    , viewMenu(new QMenu(tr("&View"), window))
+    , viewMenu(new QMenu(tr("&View"), window->menuBar()))
     , showTransfers(new QAction(tr("&Transfers"), window))
 {
     showTransfers->setCheckable(true);
