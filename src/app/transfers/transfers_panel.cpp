@@ -2,7 +2,7 @@
 
 #include "app/help/context_help.h"
 #include "app/main_window/command_ids.h"
-#include "app/transfers/progress_delegate.h"
+#include "app/transfers/transfer_cell_delegate.h"
 #include "app/transfers/transfers_model.h"
 #include "platform/string_table.h"
 #include "service/operator_end.h"
@@ -62,7 +62,7 @@ TransfersPanel::TransfersPanel(QWidget* parent, ContextHelp& contextHelp)
     sorted->setSortRole(TransfersModel::kSortRole);
     sorted->setDynamicSortFilter(true);
     view->setModel(sorted);
-    view->setItemDelegateForColumn(TransfersModel::Progress, new ProgressDelegate(view));
+    view->setItemDelegate(new TransferCellDelegate(view));
     view->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     view->setSortingEnabled(true);
     view->setSelectionBehavior(QAbstractItemView::SelectRows);
