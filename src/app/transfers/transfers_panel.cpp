@@ -30,6 +30,17 @@ public:
     QSize sizeHint() const override { return {QTableView::sizeHint().width(), preferredHeight}; }
 
     int preferredHeight = kDefaultHeight;
+
+protected:
+    // Reached with Tab and nothing selected, the current row becomes the
+    // selected one, so Delete acts on the row the keyboard is at.
+    void focusInEvent(QFocusEvent* event) override
+    {
+        QTableView::focusInEvent(event);
+        if (model() == nullptr || model()->rowCount() == 0 || selectionModel()->hasSelection())
+            return;
+        selectRow(currentIndex().isValid() ? currentIndex().row() : 0);
+    }
 };
 
 QString Hint(int id)
