@@ -53,7 +53,11 @@ void TransferCellDelegate::paintText(QPainter* painter, const QStyleOptionViewIt
     const QFontMetrics& metrics = option.fontMetrics;
     int width = metrics.horizontalAdvance(text);
     if (width > room.width()) {
-        text = metrics.elidedText(text, Qt::ElideMiddle, room.width());
+        // File names differ most at their ends; anything else reads from
+        // the start.
+        const Qt::TextElideMode mode =
+            index.column() == TransfersModel::File ? Qt::ElideMiddle : Qt::ElideRight;
+        text = metrics.elidedText(text, mode, room.width());
         width = metrics.horizontalAdvance(text);
     }
     const QVariant foreground = index.data(Qt::ForegroundRole);

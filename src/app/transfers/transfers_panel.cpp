@@ -83,7 +83,6 @@ TransfersPanel::TransfersPanel(QWidget* parent, ContextHelp& contextHelp)
     view->setWordWrap(false);
     view->setShowGrid(false);
     view->setAlternatingRowColors(true);
-    view->setTextElideMode(Qt::ElideMiddle);
     view->verticalHeader()->hide();
     view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     view->verticalHeader()->setDefaultSectionSize(view->fontMetrics().height() + 6);
@@ -171,8 +170,7 @@ void TransfersPanel::updateEndAction()
 }
 
 // Wide enough for the longest text each column usually holds and for its
-// title; the status takes the rest. Names longer than usual are shortened
-// in the middle, where they differ least.
+// title; the status takes the rest.
 void TransfersPanel::fitColumns()
 {
     const QFontMetrics metrics = view->fontMetrics();
