@@ -1,6 +1,7 @@
 #include "app/transfers/transfers_model.h"
 
 #include "app/transfers/transfer_format.h"
+#include "app/transfers/transfer_texts.h"
 #include "platform/clock.h"
 #include "service/transfer_watch.h"
 
@@ -11,9 +12,6 @@
 #include <algorithm>
 
 namespace {
-
-// The rate is the bytes moved over about this long.
-constexpr std::int64_t kRateWindowMs = 2000;
 
 // Colours of the Status column once a transfer has ended; dark enough to
 // read on a light window, light enough on a dark one.
@@ -32,59 +30,6 @@ bool IsNumeric(int column)
     default:
         return false;
     }
-}
-
-QString EndText(TransferEnd end, const TransferProgress& progress)
-{
-    switch (end) {
-    case TransferEnd::None:
-        return TransfersModel::tr("ended");
-    case TransferEnd::Completed:
-        return TransfersModel::tr("completed");
-    case TransferEnd::PeerError:
-        return TransfersModel::tr("failed: the peer sent error %1 (%2)")
-            .arg(progress.peerErrorCode)
-            .arg(QString::fromUtf8(progress.peerMessage));
-    case TransferEnd::Abandoned:
-        return TransfersModel::tr("failed: abandoned after retries");
-    case TransferEnd::DiskFull:
-        return TransfersModel::tr("failed: disk full");
-    case TransferEnd::WriteFailed:
-        return TransfersModel::tr("failed: could not write the file");
-    case TransferEnd::ReadFailed:
-        return TransfersModel::tr("failed: could not read the file");
-    case TransferEnd::SendFailed:
-        return TransfersModel::tr("failed: could not send to the peer");
-    case TransferEnd::EndedByOperator:
-        return TransfersModel::tr("failed: ended by the operator");
-    }
-    return {};
-}
-
-// The same in a word or two, for the progress bar of an ended row.
-QString ShortEndText(TransferEnd end)
-{
-    switch (end) {
-    case TransferEnd::None:
-        return TransfersModel::tr("ended");
-    case TransferEnd::Completed:
-        return TransfersModel::tr("completed");
-    case TransferEnd::PeerError:
-        return TransfersModel::tr("peer error");
-    case TransferEnd::Abandoned:
-        return TransfersModel::tr("abandoned");
-    case TransferEnd::DiskFull:
-        return TransfersModel::tr("disk full");
-    case TransferEnd::WriteFailed:
-        return TransfersModel::tr("write error");
-    case TransferEnd::ReadFailed:
-        return TransfersModel::tr("read error");
-    case TransferEnd::SendFailed:
-        return TransfersModel::tr("send error");
-    case TransferEnd::EndedByOperator:
-        return TransfersModel::tr("ended");
-    }
-    return {};
 }
 
 } // namespace
@@ -173,7 +118,7 @@ TransfersModel::Row& TransfersModel::rowFor(const TransferView& view, std::vecto
     row.file = QString::fromUtf8(view.progress->fileName);
     row.mode = QString::fromLatin1(view.progress->modeName);
     row.receiving = view.receiving;
-    row.status = tr("running");
+    row.status = RunningText();
     added.push_back(std::move(row));
     return added.back();
 }
@@ -187,33 +132,16 @@ void TransfersModel::takeCounters(Row& row, const TransferView& view, std::int64
     row.startedMs = progress.startedMs;
     if (view.endedMs != 0)
         return;
-    // The oldest look within the window gives the rate; until there is
-    // one, the average since the start.
-    Sample oldest{row.startedMs, 0};
-    for (int i = 0; i < row.sampleCount; ++i) {
-        const Sample& s = row.samples[static_cast<std::size_t>(i)];
-        if (nowMs - s.ms <= kRateWindowMs && s.ms < nowMs) {
-            oldest = s;
-            break;
-        }
-    }
-    row.rate = nowMs > oldest.ms ? static_cast<double>(row.bytes - oldest.bytes) * 1000.0 /
-                                       static_cast<double>(nowMs - oldest.ms)
-                                 : 0.0;
-    // Oldest first; the last few looks are enough.
-    if (row.sampleCount == static_cast<int>(row.samples.size())) {
-        std::move(row.samples.begin() + 1, row.samples.end(), row.samples.begin());
-        --row.sampleCount;
-    }
-    row.samples[static_cast<std::size_t>(row.sampleCount++)] = {nowMs, row.bytes};
+    row.rate = row.samples.add(nowMs, row.bytes, row.startedMs);
 }
 
 void TransfersModel::markEnded(Row& row, const TransferView* view, std::int64_t nowMs)
 {
     row.endedMs = view != nullptr ? view->endedMs : MonotonicMilliseconds();
     row.end = view != nullptr ? view->progress->end : TransferEnd::None;
-    row.status = view != nullptr ? EndText(row.end, *view->progress)
-                                 : EndText(TransferEnd::None, TransferProgress{});
+    row.status = view != nullptr ? EndReasonText(row.end, view->progress->peerErrorCode,
+                                                 view->progress->peerMessage)
+                                 : EndReasonText(TransferEnd::None, 0, "");
     // An ended transfer shows its average rate.
     const std::int64_t took = row.endedMs - row.startedMs;
     row.rate = took > 0 ? static_cast<double>(row.bytes) * 1000.0 / static_cast<double>(took) : 0;
@@ -283,16 +211,16 @@ QVariant TransfersModel::display(const Row& row, int column) const
     case File:
         return row.file;
     case Direction:
-        return row.receiving ? tr("from peer") : tr("to peer");
+        return DirectionText(row.receiving);
     case Mode:
         return row.mode;
     case Bytes:
         return FormatBytes(row.bytes);
     case Total:
-        return row.total < 0 ? tr("unknown") : FormatBytes(row.total);
+        return row.total < 0 ? UnknownTotalText() : FormatBytes(row.total);
     case Progress: {
         if (row.endedMs != 0)
-            return ShortEndText(row.end);
+            return EndWord(row.end);
         const double f = fraction(row);
         return f < 0 ? QString() : QStringLiteral("%1%").arg(static_cast<int>(f * 100.0));
     }
@@ -386,30 +314,5 @@ QVariant TransfersModel::headerData(int section, Qt::Orientation orientation, in
                                 Qt::AlignVCenter);
     if (role != Qt::DisplayRole)
         return {};
-    switch (section) {
-    case Peer:
-        return tr("Peer");
-    case File:
-        return tr("File");
-    case Direction:
-        return tr("Direction");
-    case Mode:
-        return tr("Mode");
-    case Bytes:
-        return tr("Bytes");
-    case Total:
-        return tr("Total");
-    case Progress:
-        return tr("Progress");
-    case Rate:
-        return tr("Rate");
-    case Elapsed:
-        return tr("Elapsed");
-    case Resends:
-        return tr("Resends");
-    case Status:
-        return tr("Status");
-    default:
-        return {};
-    }
+    return ColumnTitle(section);
 }

@@ -6,13 +6,13 @@
 // rate over the last two seconds, and tells the views only which rows
 // changed, came or went, so a sorted view keeps its order and selection.
 
+#include "app/transfers/rate_window.h"
 #include "service/transfer_progress.h"
 
 #include <QAbstractTableModel>
 #include <QHash>
 #include <QString>
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -78,13 +78,6 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
-    // Bytes seen at each of the last few refreshes, for the rate.
-    struct Sample
-    {
-        std::int64_t ms = 0;
-        std::int64_t bytes = 0;
-    };
-
     struct Row
     {
         std::uint64_t serial = 0;
@@ -101,8 +94,7 @@ private:
         QString status;
         std::int64_t removeAtMs = 0; // 0 while under way
         double rate = 0;
-        std::array<Sample, 10> samples{};
-        int sampleCount = 0;
+        RateWindow samples;
         bool seen = false;
     };
 
