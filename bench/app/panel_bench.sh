@@ -2,21 +2,23 @@
 # What the Transfers panel costs, with a display (Xvfb):
 #  1. one look of the panel at 1,000 transfers under way
 #     (transfers_refresh_bench, in-process, ephemeral port);
-#  2. scenario C of bench/run_bench.sh, 500 sequential reads of 1 KiB, with
+#  2. scenario C of bench/run_bench.sh, 500 sequential reads of 1 KiB (or
+#     TRANSFERS of them, for a run long enough for many looks), with
 #     the real ferry binary on port 69 and its panel shown against hidden,
 #     alternating in the same run, each repetition on a fresh ferry.
 # Runs in a private network namespace; needs root. ferry and the load client
 # are pinned to CPU 0 as in run_bench.sh, the X server to CPU 1, where a
 # desktop's would run beside the program.
 #
-#   sudo bench/app/panel_bench.sh [BUILD_DIR] [REPETITIONS]
+#   sudo bench/app/panel_bench.sh [BUILD_DIR] [REPETITIONS] [TRANSFERS]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../../build}" && pwd)
 reps=${2:-5}
+transfers=${3:-500}
 if [ -z "${FERRY_BENCH_IN_NAMESPACE:-}" ]; then
     [ "$(id -u)" -eq 0 ] || { echo "panel_bench.sh needs root for unshare -n" >&2; exit 1; }
-    FERRY_BENCH_IN_NAMESPACE=1 exec unshare -n "$BASH" "$0" "$build" "$reps"
+    FERRY_BENCH_IN_NAMESPACE=1 exec unshare -n "$BASH" "$0" "$build" "$reps" "$transfers"
 fi
 ip link set lo up
 pin="taskset -c 0"
@@ -45,9 +47,10 @@ export DISPLAY=":$display" XDG_RUNTIME_DIR="$work/runtime" XDG_CONFIG_HOME="$wor
 echo "== one look of the panel at 1,000 transfers under way"
 $pin "$build/bench/app/transfers_refresh_bench" 1000 200 2> /dev/null
 
-echo "== scenario C (500 x 1 KiB reads), panel shown against hidden, $reps repetitions"
-ticks() { awk '{print $14 + $15}' "/proc/$1/stat"; }
-# run MODE: one fresh ferry with the panel in MODE; prints "transfers/s cpu-ticks"
+echo "== scenario C ($transfers x 1 KiB reads), panel shown against hidden, $reps repetitions"
+# CPU time of ferry's main thread, the one that serves and paints, in ns.
+cpu_ns() { awk '{print $1}' "/proc/$1/schedstat"; }
+# run MODE: one fresh ferry with the panel in MODE; prints "transfers/s cpu-ns"
 run() {
     printf '[FERRY]\r\nAccessMode=ReadOnly\r\n\r\n[Window]\r\nLeft=0\r\nTop=0\r\nWidth=800\r\nHeight=500\r\nTransfers=%s\r\n' \
         "$1" > "$work/ferry.ini"
@@ -56,10 +59,10 @@ run() {
     for _ in $(seq 100); do ss -uln | grep -q ':69 ' && break; sleep 0.05; done
     sleep 0.5 # the window is up and the panel, when shown, looks four times a second
     local c0 rate
-    c0=$(ticks "$ferry")
+    c0=$(cpu_ns "$ferry")
     rate=$(cd "$work" && $pin "$build/bench/tftp_load" --port 69 --file c1 --expect c1 \
-        --transfers 500 | sed -n 's/.*transfers_per_s=\([0-9.]*\).*/\1/p')
-    echo "$rate $(($(ticks "$ferry") - c0))"
+        --transfers "$transfers" | sed -n 's/.*transfers_per_s=\([0-9.]*\).*/\1/p')
+    echo "$rate $(($(cpu_ns "$ferry") - c0))"
     kill "$ferry"
     wait "$ferry" 2> /dev/null || true
     ferry=
@@ -72,16 +75,17 @@ for i in $(seq "$reps"); do
         echo "$mode $(run "$mode")" | tee -a "$work/results"
     done
 done
-awk -v tick="$(getconf CLK_TCK)" '
+awk -v transfers="$transfers" '
 function median(list,   n, a, i, j, t) {
     n = split(list, a, " ")
     for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
     return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
 }
-{ v[$1] = v[$1] " " $2; c[$1] = c[$1] " " ($3 / tick * 1e6 / 500) }
+{ v[$1] = v[$1] " " $2; c[$1] = c[$1] " " ($3 / 1000 / transfers) }
 END {
     h = median(v["Hidden"]); s = median(v["Shown"])
-    printf "panel hidden: %.0f transfers/s (median), ferry CPU %.0f us per transfer\n", h, median(c["Hidden"])
-    printf "panel shown : %.0f transfers/s (median), ferry CPU %.0f us per transfer\n", s, median(c["Shown"])
-    printf "shown / hidden: %.3f\n", s / h
+    ch = median(c["Hidden"]); cs = median(c["Shown"])
+    printf "panel hidden: %.0f transfers/s, ferry main thread %.1f us CPU per transfer (medians)\n", h, ch
+    printf "panel shown : %.0f transfers/s, ferry main thread %.1f us CPU per transfer (medians)\n", s, cs
+    printf "shown / hidden: transfers/s %.3f, CPU per transfer %.3f\n", s / h, cs / ch
 }' "$work/results"
