@@ -114,7 +114,12 @@ TransfersModel::Row& TransfersModel::rowFor(const TransferView& view, std::vecto
         return rows[static_cast<std::size_t>(found.value())];
     Row row;
     row.serial = view.serial;
-    row.peer = QStringLiteral("%1:%2").arg(QLatin1String(view.peerText)).arg(view.peerPort);
+    // An IPv6 address has colons of its own: the port follows brackets.
+    const QLatin1String address(view.peerText);
+    row.peer =
+        (address.contains(QLatin1Char(':')) ? QStringLiteral("[%1]:%2") : QStringLiteral("%1:%2"))
+            .arg(address)
+            .arg(view.peerPort);
     row.file = QString::fromUtf8(view.progress->fileName);
     row.mode = QString::fromLatin1(view.progress->modeName);
     row.receiving = view.receiving;
