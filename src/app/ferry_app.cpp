@@ -6,6 +6,7 @@
 #include "app/help/help_viewer_engine.h"
 #include "app/log_view/ferry_edit_file.h"
 #include "app/main_window/sdi_dec_frame.h"
+#include "app/main_window/transfers_setup.h"
 #include "platform/glib/glib_callback_exceptions.h"
 #include "platform/heap_release.h"
 #include "platform/open_file_limit.h"
@@ -68,6 +69,8 @@ int ferryApp::createMainWindow()
     helpFilter.setHelpOwner(frame);
     frame->logView()->setMirrorToStdout(headlessMode);
     frame->logView()->setMaxLines(LoadLogViewMaxLines());
+    if (!headlessMode)
+        AddTransfersPanel(frame, helpFilter);
     if (frame->start(fileDialogData) != 0) {
         delete frame;
         return 1;

@@ -13,6 +13,13 @@ std::time_t CurrentTime()
     return fixed ? fixedTime : std::time(nullptr);
 }
 
+std::int64_t MonotonicMilliseconds()
+{
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return static_cast<std::int64_t>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
 void LocalTime(std::time_t t, std::tm* out)
 {
     // tzset() looks at the zone file on every call, a system call or two,

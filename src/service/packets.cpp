@@ -112,6 +112,11 @@ std::size_t BuildError(unsigned char* packet, TftpError code)
             break;
         }
     }
+    return BuildErrorMessage(packet, code, message);
+}
+
+std::size_t BuildErrorMessage(unsigned char* packet, TftpError code, const char* message)
+{
     std::size_t length = std::min(std::strlen(message), kMessageRoom);
     std::memcpy(packet + kHeaderSize, message, length);
     return FinishError(packet, static_cast<std::uint16_t>(code), length);

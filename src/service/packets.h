@@ -86,6 +86,8 @@ std::size_t BuildData(unsigned char* packet, std::uint16_t block, std::size_t da
 std::size_t BuildAck(unsigned char* packet, std::uint16_t block);
 // ERROR with the code's message from the ErrorTable.
 std::size_t BuildError(unsigned char* packet, TftpError code);
+// ERROR with a message of the server's own, cut to fit the packet.
+std::size_t BuildErrorMessage(unsigned char* packet, TftpError code, const char* message);
 // ERROR code 0 with the C library's text for `errorNumber` and a line feed,
 // as peers have always received it.
 std::size_t BuildLibraryError(unsigned char* packet, int errorNumber);

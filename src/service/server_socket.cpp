@@ -195,6 +195,8 @@ int SendPacket(Session* session)
         return 0;
     if (DiagnosticsOn())
         LogLine("Transmission failure to %s, terminating session...\r\n", session->peerText);
+    if (session->progress.end == TransferEnd::None)
+        session->progress.end = TransferEnd::SendFailed;
     DestroySession(session);
     return 1;
 }

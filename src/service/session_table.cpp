@@ -2,11 +2,16 @@
 
 #include "log/activity_log.h"
 #include "platform/timers.h"
+#include "service/transfer_ends.h"
 #include "settings/server_settings.h"
 
 #include <new>
 
 Session* SessionTable = nullptr;
+
+namespace {
+std::uint64_t lastSerial = 0;
+} // namespace
 
 Session* CreateSession(const SocketAddress& address)
 {
@@ -14,6 +19,7 @@ Session* CreateSession(const SocketAddress& address)
     if (session == nullptr)
         return nullptr;
     session->file = nullptr;
+    session->progress.serial = ++lastSerial;
     FormatHost(address, session->peerText, sizeof session->peerText);
     session->peer = address;
     if (DiagnosticsOn())
@@ -69,6 +75,8 @@ void DestroySession(Session* session)
     if (session->timerId != 0)
         KillTimer(session->timerId);
     if (session->file != nullptr) {
+        RecordTransferEnd(session->progress, session->peerText, AddressPort(session->peer),
+                          session->opcode == kOpWriteRequest);
         // An upload cut short keeps everything that arrived, a held-back
         // CR included.
         FinishNetascii(session->file, session->netascii);

@@ -6,6 +6,7 @@
 #include "platform/socket_address.h"
 #include "service/netascii.h"
 #include "service/packets.h"
+#include "service/transfer_progress.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -28,6 +29,7 @@ struct Session
     std::int64_t byteCount;
     std::time_t startTime;
     std::FILE* file;
+    TransferProgress progress; // what the operator may watch
     unsigned char packet[kMaxDatagram];
 };
 
@@ -44,7 +46,8 @@ Session* FindSession(const SocketAddress* address, socklen_t addressLength);
 // The Session whose retransmission timer has this identifier, or none.
 Session* FindSessionByTimer(std::uint32_t timerId);
 
-// Closes the file, stops the timer, unlinks and frees the Session.
+// Closes the file, stops the timer, unlinks and frees the Session. The end
+// of a transfer under way is recorded for whoever watches.
 void DestroySession(Session* session);
 
 // Destroys every Session, as shutdown does; peers are not told.

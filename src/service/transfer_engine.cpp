@@ -8,6 +8,7 @@
 #include "service/retransmit_timer.h"
 #include "service/server_socket.h"
 #include "service/session_table.h"
+#include "service/transfer_progress.h"
 #include "settings/server_settings.h"
 
 #include <cerrno>
@@ -92,6 +93,10 @@ void HandlePeerError(Session* session, const unsigned char* datagram, std::size_
                length - kHeaderSize);
     LogLine("Error in session to %s\r\n   error code %d : %s\r\n", session->peerText,
             static_cast<int>(ReadWord(datagram + 2)), message);
+    session->progress.end = TransferEnd::PeerError;
+    session->progress.peerErrorCode = ReadWord(datagram + 2);
+    CopyForLog(session->progress.peerMessage, sizeof session->progress.peerMessage, message,
+               sizeof message);
     DestroySession(session);
 }
 
@@ -108,8 +113,10 @@ void HandleWriteDatagram(Session* session, const unsigned char* datagram, std::s
         if (length >= kMaxDatagram)
             return;
         LogCompletion(session, false);
+        session->progress.end = TransferEnd::Completed;
         DestroySession(session);
     } else if (IsPreviousBlock(session, number)) {
+        ++session->progress.resends;
         SendPacket(session); // the last ACK again
     }
 }
@@ -123,15 +130,18 @@ void HandleReadDatagram(Session* session, const unsigned char* datagram)
         return;
     if (number == session->block) {
         StopRetransmitTimer(session);
+        session->progress.confirmedBytes = session->byteCount;
         if (session->packetLength == static_cast<std::int32_t>(kMaxDatagram)) {
             SendNextBlock(session);
             return;
         }
         LogCompletion(session, true);
+        session->progress.end = TransferEnd::Completed;
         DestroySession(session);
     } else if (IsPreviousBlock(session, number)) {
         if (DiagnosticsOn())
             LogLine("Need to re-sync blocks with %s\r\n", session->peerText);
+        ++session->progress.resends;
         SendPacket(session);
     }
 }
@@ -153,6 +163,7 @@ void SendNextBlock(Session* session)
                  ? ReadNetascii(session->file, session->netascii, data, kBlockSize)
                  : ReadOctetBlock(session->file, data);
     if (n < 0) {
+        session->progress.end = TransferEnd::ReadFailed;
         SendLibraryErrorReply(session, errno);
         return;
     }
@@ -171,13 +182,16 @@ bool AcceptDataBlock(Session* session, const unsigned char* datagram, std::size_
     if (!WriteBlock(session, datagram + kHeaderSize, n, length < kMaxDatagram)) {
         int error = errno;
         LogLine("Error writing the file received from %s\r\n", session->peerText);
-        if (error == ENOSPC || error == EDQUOT)
+        bool full = error == ENOSPC || error == EDQUOT;
+        session->progress.end = full ? TransferEnd::DiskFull : TransferEnd::WriteFailed;
+        if (full)
             SendErrorReply(session, TftpError::DiskFull);
         else
             SendLibraryErrorReply(session, error);
         return false;
     }
     session->byteCount += static_cast<long long>(n);
+    session->progress.confirmedBytes = session->byteCount;
     return SendAck(session);
 }
 
@@ -200,6 +214,7 @@ void HandleRetransmitExpiry(Session* session)
     if (session->retries >= kAbandonRetries) {
         if (DiagnosticsOn())
             LogLine("Maximum number of retries to send a packet to %s\r\n", session->peerText);
+        session->progress.end = TransferEnd::Abandoned;
         DestroySession(session);
         return;
     }
@@ -209,6 +224,7 @@ void HandleRetransmitExpiry(Session* session)
         ++session->retries;
         return;
     }
+    ++session->progress.resends;
     if (SendPacket(session) == 0)
         ++session->retries; // a resend counts twice: three expiries abandon
 }

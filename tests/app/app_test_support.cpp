@@ -141,6 +141,14 @@ QList<QByteArray> UdpPeer::drain()
     return datagrams;
 }
 
+std::uint16_t UdpPeer::port() const
+{
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+    return ntohs(address.sin_port);
+}
+
 QByteArray ReadRequest(const char* file, const char* mode)
 {
     QByteArray packet("\x00\x01", 2);

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <cstdint>
 #include <functional>
 #include <netinet/in.h>
 
@@ -90,6 +91,8 @@ public:
     void send(const QByteArray& datagram);
     // Every datagram already waiting, oldest first, without blocking.
     QList<QByteArray> drain();
+    // The local port, in host order.
+    std::uint16_t port() const;
 
 private:
     int fd = -1;

@@ -4,10 +4,13 @@
 // length, then that many datagram bytes. The control byte's low two bits
 // pick one of three client ports (3 fires every armed retransmission timer
 // instead of sending), bit 2 flips the diagnostics switch, bit 3 sends from
-// the IPv6 client of that number instead of the IPv4 one. Bit 7 of the
-// first control byte has the server listen on one dual-stack socket for the
-// whole input, where IPv4 clients arrive as IPv4-mapped addresses; without
-// it the server has its plain IPv4 socket, which IPv6 clients cannot reach.
+// the IPv6 client of that number instead of the IPv4 one, bit 4 has the
+// operator end the oldest transfer under way first. Bit 7 of the first
+// control byte has the server listen on one dual-stack socket for the whole
+// input, where IPv4 clients arrive as IPv4-mapped addresses; without it the
+// server has its plain IPv4 socket, which IPv6 clients cannot reach. After
+// each record the transfers are looked at as the operator's panel looks at
+// them.
 
 #include "log/log_view.h"
 #include "log/memory_log_view.h"
@@ -15,9 +18,11 @@
 #include "platform/sockets.h"
 #include "platform/timers.h"
 #include "service/dispatcher.h"
+#include "service/operator_end.h"
 #include "service/server_socket.h"
 #include "service/service_lifetime.h"
 #include "service/session_table.h"
+#include "service/transfer_watch.h"
 #include "settings/server_settings.h"
 
 #include <arpa/inet.h>
@@ -87,6 +92,32 @@ void PumpServer()
         OnSocketNotify(static_cast<std::uintptr_t>(ServerSocket), sockets::FD_READ);
 }
 
+// Reads every text the panel would show, so a missing terminator or a
+// stale record shows up under the sanitizers.
+std::uint64_t LookAtTransfers(std::uint64_t after)
+{
+    std::size_t seen = 0;
+    auto look = [&seen](const TransferView& v) {
+        seen += std::strlen(v.peerText) + std::strlen(v.progress->fileName) +
+                std::strlen(v.progress->modeName) + std::strlen(v.progress->peerMessage);
+    };
+    ForEachLiveTransfer(look);
+    after = ForEachEndedTransfer(after, look);
+    if (seen == static_cast<std::size_t>(-1))
+        std::abort();
+    return after;
+}
+
+void EndOldestTransfer()
+{
+    for (const Session* s = SessionTable; s != nullptr; s = s->next) {
+        if (s->file != nullptr) {
+            EndTransferByOperator(s->progress.serial);
+            return;
+        }
+    }
+}
+
 void SetUp()
 {
     // Everything the fuzzer may write stays inside its own folder: the
@@ -114,6 +145,7 @@ void SetUp()
     sockets_testing::SetTftpPortOverride(0);
     if (StartService().failure != StartFailure::None)
         std::abort();
+    StartWatchingTransfers();
 
     const char* hosts[2] = {"127.0.0.1", "::1"};
     for (int family = 0; family < 2; ++family) {
@@ -134,6 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     (void)ready;
     Listen(size > 0 && (data[0] & 0x80) != 0);
 
+    static std::uint64_t endsSeen = 0;
     std::size_t at = 0;
     while (at + 3 <= size) {
         unsigned control = data[at];
@@ -142,6 +175,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         length = std::min(length, size - at);
         if ((control & 4) != 0)
             serverSettings.diagnostics ^= 1;
+        if ((control & 0x10) != 0)
+            EndOldestTransfer();
         if ((control & 3) == 3) {
             timers.FireAll();
         } else {
@@ -150,6 +185,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
                      AddressLength(serverAddress[family]));
             PumpServer();
         }
+        endsSeen = LookAtTransfers(endsSeen);
         at += length;
     }
     for (auto& family : clients)

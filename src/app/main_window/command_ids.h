@@ -16,6 +16,9 @@ constexpr int kNext = 24353;
 constexpr int kHelpContents = 2001;
 constexpr int kHelpUsing = 2002;
 constexpr int kAbout = 2009;
+// Added beside the original commands: the View menu and the Transfers panel.
+constexpr int kViewTransfers = 24380;
+constexpr int kEndTransfer = 24381;
 } // namespace command
 
 // The status bar's key labels, "EXT|CAPS|NUM|SCRL|OVR|REC".

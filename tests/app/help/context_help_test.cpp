@@ -15,6 +15,7 @@
 #include <QAction>
 #include <QBitmap>
 #include <QCursor>
+#include <QDockWidget>
 #include <QMenu>
 #include <QMenuBar>
 #include <QScreen>
@@ -290,6 +291,31 @@ private slots:
         QTest::keyRelease(menu, Qt::Key_F1);
         QCOMPARE(ShownPage(), QStringLiteral("save-as.html"));
         QVERIFY(watcher.seen.isEmpty());
+    }
+
+    // The entries added beside the original ones answer Shift+F1 alike.
+    void shiftF1ThenViewTransfersShowsItsTopicAndLeavesThePanelAlone()
+    {
+        auto* panel = frame->findChild<QDockWidget*>(QStringLiteral("transfersPanel"));
+        QVERIFY(panel != nullptr && panel->isHidden());
+        QAction* transfers = nullptr;
+        for (QMenu* menu : frame->menuBar()->findChildren<QMenu*>()) {
+            for (QAction* entry : menu->actions()) {
+                if (entry->data().toInt() == command::kViewTransfers)
+                    transfers = entry;
+            }
+        }
+        QVERIFY(transfers != nullptr);
+        PressKey(frame, Qt::Key_F1, Qt::ShiftModifier);
+        transfers->trigger();
+        QCOMPARE(ShownPage(), QStringLiteral("transfers.html"));
+        QVERIFY(panel->isHidden());
+        QVERIFY(!transfers->isChecked());
+        // Out of the mode, the entry shows the panel.
+        frame->activateWindow();
+        transfers->trigger();
+        QVERIFY(!panel->isHidden());
+        QVERIFY(transfers->isChecked());
     }
 
     void theViewerDoesNotKeepTheProgramRunning()

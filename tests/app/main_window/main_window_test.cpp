@@ -322,6 +322,7 @@ private slots:
                             "E&xit\tAlt+F4",
                             "&Edit:Clear &All\tCtrl+Del",
                             "&Search:&Find...,&Next\tF3",
+                            "&View:&Transfers",
                             "&Help:&Contents,&Using help,-,&About...",
                         }));
     }
@@ -360,7 +361,7 @@ private slots:
         // Pop-ups: Search and Help have hints of their own, File and Edit none.
         const QList<QAction*> tops = frame->menuBar()->actions();
         QCOMPARE(tops.at(2)->statusTip(), QStringLiteral("Search/replace operations"));
-        QCOMPARE(tops.at(3)->statusTip(), QStringLiteral("Access online help"));
+        QCOMPARE(tops.at(4)->statusTip(), QStringLiteral("Access online help"));
         QCOMPARE(tops.at(0)->statusTip(), QString());
         QCOMPARE(tops.at(1)->statusTip(), QString());
         frame->hide();
