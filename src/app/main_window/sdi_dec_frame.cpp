@@ -7,9 +7,9 @@
 #include "app/log_view/ferry_edit_file.h"
 #include "app/log_view/ferry_find_dlg.h"
 #include "app/main_window/command_ids.h"
+#include "app/main_window/key_indicators.h"
 #include "app/print/log_printing.h"
 #include "app/server/tftp_server.h"
-#include "platform/qt/keyboard_lock_state.h"
 #include "platform/string_table.h"
 #include "settings/qt/ferry_options_dlg.h"
 #include "widgets/help_request.h"
@@ -50,8 +50,8 @@ QString Hint(int id)
     return QString::fromUtf8(text);
 }
 
-// Nothing is remembered between runs: a new window gets a size like the one
-// the window system gives new top-level windows, most of the screen.
+// A window without a state kept from an earlier run gets a size like the
+// one the window system gives new top-level windows, most of the screen.
 QSize DefaultSize()
 {
     QSize size(800, 500);
@@ -121,6 +121,11 @@ QAction* SDIDecFrame::addCommand(int commandId, const QString& text, std::functi
     });
     actions[commandId] = action;
     return action;
+}
+
+QLabel* SDIDecFrame::keyIndicator(int index) const
+{
+    return keyIndicators->pane(index);
 }
 
 QAction* SDIDecFrame::action(int commandId) const
@@ -224,38 +229,7 @@ void SDIDecFrame::createToolBar()
 
 void SDIDecFrame::createStatusBar()
 {
-    QStatusBar* bar = statusBar();
-    const QStringList labels = KeyLabels();
-    for (int i = 0; i < 3; ++i) {
-        auto* label = new QLabel(bar);
-        label->setObjectName(labels.at(i));
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setAlignment(Qt::AlignCenter);
-        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(labels.at(i)) + 10);
-        bar->addPermanentWidget(label);
-        indicators[i] = label;
-    }
-    KeyboardLocks locks;
-    if (ReadKeyboardLocks(&locks)) {
-        // The window system does not announce lock changes to an unfocused
-        // program, so the lights are looked at a few times a second.
-        keyStateTimer = new QTimer(this);
-        connect(keyStateTimer, &QTimer::timeout, this, &SDIDecFrame::updateKeyIndicators);
-        keyStateTimer->start(250);
-    }
-    updateKeyIndicators();
-}
-
-void SDIDecFrame::updateKeyIndicators()
-{
-    KeyboardLocks locks;
-    ReadKeyboardLocks(&locks);
-    const bool on[3] = {locks.caps, locks.num, locks.scroll};
-    for (int i = 0; i < 3; ++i) {
-        QString text = on[i] ? indicators[i]->objectName() : QString();
-        if (indicators[i]->text() != text)
-            indicators[i]->setText(text);
-    }
+    keyIndicators = new KeyIndicators(statusBar(), KeyLabels());
 }
 
 void SDIDecFrame::updateTitle(const QString& fileName)

@@ -14,6 +14,7 @@
 
 class ContextHelp;
 class LogPrinting;
+class KeyIndicators;
 class QAction;
 class QLabel;
 class QMenu;
@@ -38,7 +39,7 @@ public:
     // The action of a command number (command_ids.h), for the tool bar and tests.
     QAction* action(int commandId) const;
 
-    QLabel* keyIndicator(int index) const { return indicators[index]; }
+    QLabel* keyIndicator(int index) const;
 
     // Applies every enabling rule now.
     void updateCommands();
@@ -69,7 +70,6 @@ private:
     void createToolBar();
     void createStatusBar();
     void updateTitle(const QString& fileName);
-    void updateKeyIndicators();
     void updateCommandsWhileIdle();
     QAction* addCommand(int commandId, const QString& text, std::function<void()> handler);
     void trackPopupHint(QMenu* menu, int firstCommand);
@@ -79,8 +79,7 @@ private:
     ContextHelp& helpFilter;
     ferryEditFile* view;
     std::map<int, QAction*> actions;
-    QLabel* indicators[3] = {};
-    QTimer* keyStateTimer = nullptr;
+    KeyIndicators* keyIndicators = nullptr;
     QTimer* idleUpdateTimer = nullptr;
     bool printerKnown = false;
     bool printerReady = false;
