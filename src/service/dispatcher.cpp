@@ -8,13 +8,25 @@
 #include "service/server_socket.h"
 #include "service/session_table.h"
 #include "service/transfer_engine.h"
+#include "service/transfer_options.h"
 #include "settings/server_settings.h"
 
 namespace {
 
 // The datagram being handled. Nothing reads past the received length, so
-// what earlier datagrams left behind never matters.
-unsigned char ReceiveBuffer[kMaxDatagram];
+// what earlier datagrams left behind never matters. Without negotiated
+// options only its first 516 bytes take datagrams; with them, a DATA of the
+// largest block size fits.
+unsigned char ReceiveBuffer[kMaxDataDatagram];
+
+// Whether a datagram longer than 516 bytes may be handled: only a DATA for
+// a write whose negotiated block size is larger. Every other one is
+// refused as the receive buffer of the plain protocol refuses it.
+bool LongDatagramExpected(const Session* session)
+{
+    return session != nullptr && session->opcode == kOpWriteRequest &&
+           session->blockSize > kBlockSize;
+}
 
 void LogClosedSessionPacket(const SocketAddress& sender, std::uint16_t opcode)
 {
@@ -37,8 +49,9 @@ void OnSocketNotify(std::uintptr_t /*socketParam*/, std::uint32_t eventParam)
 
     SocketAddress sender;
     socklen_t senderLength = 0;
-    int received = sockets::ReceiveDatagram(ServerSocket, ReceiveBuffer, sizeof ReceiveBuffer,
-                                            &sender, &senderLength);
+    const std::size_t room = TransferOptionsOn() ? sizeof ReceiveBuffer : kMaxDatagram;
+    int received =
+        sockets::ReceiveDatagram(ServerSocket, ReceiveBuffer, room, &sender, &senderLength);
     if (received == sockets::SOCKET_ERROR) {
         // A readiness report with nothing left to read is no error worth
         // showing the operator.
@@ -54,6 +67,11 @@ void OnSocketNotify(std::uintptr_t /*socketParam*/, std::uint32_t eventParam)
 
     std::uint16_t opcode = ReadWord(ReceiveBuffer);
     Session* session = FindSession(&sender, senderLength);
+    if (length > kMaxDatagram && !LongDatagramExpected(session)) {
+        sockets::WSASetLastError(sockets::WSAEMSGSIZE);
+        ReportSocketError("Bad recvfrom on client socket.");
+        return;
+    }
     if (session != nullptr) {
         HandleSessionDatagram(session, ReceiveBuffer, length);
         return;

@@ -86,6 +86,8 @@ bool ParseRequest(const unsigned char* datagram, std::size_t length, Request* re
     request->nameLength =
         static_cast<std::size_t>(static_cast<const unsigned char*>(nameEnd) - name);
     request->mode = row;
+    request->options = static_cast<const unsigned char*>(modeEnd) + 1;
+    request->optionsLength = static_cast<std::size_t>(end - request->options);
     return true;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 // TFTP revision 2 on the wire: five packet kinds, 512-byte blocks, every
-// 16-bit field big-endian. No option extension. Building and reading packets
-// here touches nothing but the bytes given: no socket, no log, no Session.
+// 16-bit field big-endian, and the OACK of the option extension, which only
+// a server that negotiates options sends. Building and reading packets here
+// touches nothing but the bytes given: no socket, no log, no Session.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +19,7 @@ enum Opcode : std::uint16_t
     kOpData = 3,
     kOpAck = 4,
     kOpError = 5,
+    kOpOack = 6,
 };
 
 // The error codes of the protocol, as they go out on the wire.
@@ -31,6 +33,7 @@ enum class TftpError : std::uint16_t
     UnknownTransferId = 5,
     FileExists = 6,
     NoSuchUser = 7,
+    OptionsRefused = 8, // sent by a peer that will not take the OACK
 };
 
 struct ErrorTableRow
@@ -71,11 +74,14 @@ struct Request
     const char* name;
     std::size_t nameLength;
     const ModeTableRow* mode;
+    // What follows the mode's NUL: the options a client may ask for.
+    const unsigned char* options;
+    std::size_t optionsLength;
 };
 
 // False when the name or the mode does not end inside the datagram, or the
 // mode is none of the ModeTable's, whatever its letter case. Whatever follows
-// the mode (request options) is neither read nor answered.
+// the mode is left to the caller as the request's options.
 bool ParseRequest(const unsigned char* datagram, std::size_t length, Request* request);
 
 // Each builder writes a whole packet at the start of `packet` (kMaxDatagram

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 namespace {
@@ -107,6 +108,27 @@ OpenResult CheckPermissions(const char* fullSpecification, bool forWriting)
     return {};
 }
 
+// True unless the file system of `directory` surely lacks room for
+// `bytes`; the file to be replaced gives back what it holds.
+bool HasRoomFor(const Path& directory, const char* fullSpecification, std::int64_t bytes)
+{
+    struct statvfs system
+    {
+    };
+
+    if (::statvfs(directory, &system) != 0)
+        return true; // cannot tell: a full disk still shows when writing
+    std::uint64_t available = static_cast<std::uint64_t>(system.f_bavail) * system.f_frsize;
+
+    struct stat existing
+    {
+    };
+
+    if (::stat(fullSpecification, &existing) == 0 && S_ISREG(existing.st_mode))
+        available += static_cast<std::uint64_t>(existing.st_blocks) * 512;
+    return static_cast<std::uint64_t>(bytes) <= available;
+}
+
 // Opens only regular files. Devices and FIFOs could stream forever or block
 // the one thread, so they are refused like a failed open. The status is
 // checked again on the open descriptor in case the name changed meanwhile.
@@ -150,7 +172,7 @@ void ShowPath(const Path& path, Path& shown)
 
 } // namespace
 
-OpenResult OpenRequestedFile(Session* session, const char* name)
+OpenResult OpenRequestedFile(Session* session, const char* name, std::int64_t announcedBytes)
 {
     std::size_t split = std::strlen(name);
     while (split > 0 && !IsSeparator(name[split - 1]))
@@ -186,6 +208,12 @@ OpenResult OpenRequestedFile(Session* session, const char* name)
     OpenResult permitted = CheckPermissions(fullSpecification, forWriting);
     if (permitted.status != OpenStatus::Opened)
         return permitted;
+    if (forWriting && announcedBytes >= 0 &&
+        !HasRoomFor(requestDirectory, fullSpecification, announcedBytes)) {
+        LogLine("There is no room for the %lld bytes announced by %s\r\n",
+                static_cast<long long>(announcedBytes), session->peerText);
+        return {OpenStatus::NoRoom, 0};
+    }
 
     std::FILE* file = OpenRegularFile(fullSpecification, forWriting);
     if (file == nullptr) {

@@ -22,7 +22,8 @@ void ArmRetransmitTimer(Session* session)
     if (nextTimerId == 0)
         nextTimerId = 1; // 0 means "no timer"
     session->retries = 0;
-    SetTimer(session->timerId, kRetransmitMs, retransmitHandler);
+    SetTimer(session->timerId, session->retransmitMs != 0 ? session->retransmitMs : kRetransmitMs,
+             retransmitHandler);
 }
 
 void StopRetransmitTimer(Session* session)

@@ -17,8 +17,8 @@ constexpr unsigned kRetransmitMs = 5000;
 // the dispatcher above it.
 void SetRetransmitHandler(TimerCallback handler);
 
-// Gives the Session a fresh timer identifier and starts its 5000 ms periodic
-// timer, replacing any timer it had.
+// Gives the Session a fresh timer identifier and starts its periodic timer
+// (5000 ms, or the timeout the peer negotiated), replacing any timer it had.
 void ArmRetransmitTimer(Session* session);
 
 // Stops the Session's timer; the Session then has none.

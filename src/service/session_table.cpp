@@ -19,6 +19,8 @@ Session* CreateSession(const SocketAddress& address)
     if (session == nullptr)
         return nullptr;
     session->file = nullptr;
+    session->packet = session->smallPacket;
+    session->blockSize = kBlockSize;
     session->progress.serial = ++lastSerial;
     FormatHost(address, session->peerText, sizeof session->peerText);
     session->peer = address;
@@ -64,6 +66,18 @@ Session* FindSessionByTimer(std::uint32_t timerId)
     return session;
 }
 
+bool SetBlockSize(Session* session, std::uint32_t blockSize)
+{
+    if (blockSize > kBlockSize) {
+        unsigned char* buffer = new (std::nothrow) unsigned char[kHeaderSize + blockSize];
+        if (buffer == nullptr)
+            return false;
+        session->packet = buffer;
+    }
+    session->blockSize = blockSize;
+    return true;
+}
+
 void DestroySession(Session* session)
 {
     if (session == nullptr)
@@ -89,6 +103,8 @@ void DestroySession(Session* session)
         SessionTable = session->next;
     if (session->next != nullptr)
         session->next->prev = session->prev;
+    if (session->packet != session->smallPacket)
+        delete[] session->packet;
     delete session;
 }
 

@@ -2,81 +2,42 @@
 
 #include "log/activity_log.h"
 #include "log/log_text.h"
-#include "platform/clock.h"
-#include "service/netascii.h"
 #include "service/packets.h"
 #include "service/retransmit_timer.h"
 #include "service/server_socket.h"
 #include "service/session_table.h"
 #include "service/transfer_progress.h"
+#include "service/transfer_steps.h"
+#include "service/windowed_transfer.h"
 #include "settings/server_settings.h"
 
 #include <cerrno>
 
 namespace {
 
-// Fills the data area with up to 512 file bytes. The file's stdio buffer
-// reads ahead a few blocks at a time: a system call per block was a sixth of
-// the server's time per block in a long transfer.
-long ReadOctetBlock(std::FILE* file, unsigned char* data)
+// Reads the next block, sends it as DATA and arms the retransmission timer.
+// May destroy the Session.
+void SendNextBlock(Session* session)
 {
-    std::size_t filled = 0;
-    while (filled < kBlockSize) {
-        filled += fread_unlocked(data + filled, 1, kBlockSize - filled, file);
-        if (filled == kBlockSize || std::feof(file))
-            break;
-        if (errno != EINTR)
-            return -1;
-        std::clearerr(file); // interrupted by a signal: read on
+    unsigned char* data = session->packet + kHeaderSize;
+    long n = ReadBlock(session, data);
+    if (n < 0) {
+        session->progress.end = TransferEnd::ReadFailed;
+        SendLibraryErrorReply(session, errno);
+        return;
     }
-    return static_cast<long>(filled);
-}
-
-// Blocks collect in the file's stdio buffer and go to the file a few at a
-// time; the last block flushes everything before it is acknowledged. So a
-// full disk is reported with an ERROR, at the latest in place of the final
-// ACK, and a peer is never told that a transfer succeeded whose data was
-// lost.
-bool WriteBlock(Session* session, const unsigned char* data, std::size_t n, bool last)
-{
-    std::FILE* file = session->file;
-    bool written = session->textMode != 0 ? WriteNetascii(file, session->netascii, data, n)
-                                          : fwrite_unlocked(data, 1, n, file) == n;
-    if (written && last)
-        written = FinishNetascii(file, session->netascii) && std::fflush(file) == 0;
-    return written;
-}
-
-// Acknowledges the block the Session expected (block 0 for the write request
-// itself), so that it expects the next one. False when the Session was
-// destroyed.
-bool SendAck(Session* session)
-{
-    session->packetLength = static_cast<std::int32_t>(BuildAck(session->packet, session->block));
     ++session->block;
+    std::size_t length = BuildData(session->packet, session->block, static_cast<std::size_t>(n));
+    session->byteCount += n;
+    session->packetLength = static_cast<std::int32_t>(length);
     if (SendPacket(session) != 0)
-        return false;
-    // A write session whose peer falls silent must not hold its file forever.
+        return;
     ArmRetransmitTimer(session);
-    return true;
 }
 
-void LogCompletion(Session* session, bool sent)
+bool IsFullBlock(const Session* session, std::size_t datagramLength)
 {
-    long long seconds = static_cast<long long>(CurrentTime() - session->startTime);
-    long long bytes = session->byteCount;
-    if (sent) {
-        if (seconds >= 1)
-            LogLine("Sent %lld bytes in %lld seconds to %s\r\n", bytes, seconds, session->peerText);
-        else
-            LogLine("Sent %lld bytes in < 1 second to %s\r\n", bytes, session->peerText);
-    } else {
-        if (seconds >= 1)
-            LogLine("Received %lld bytes in %lld seconds from %s\r\n", bytes, seconds,
-                    session->peerText);
-        else
-            LogLine("Received %lld bytes in < 1 second from %s\r\n", bytes, session->peerText);
-    }
+    return datagramLength >= kHeaderSize + session->blockSize;
 }
 
 // The previous block number, when there is one: block 0 has none, so a
@@ -91,12 +52,21 @@ void HandlePeerError(Session* session, const unsigned char* datagram, std::size_
     char message[kMessageBufferSize];
     CopyForLog(message, sizeof message, reinterpret_cast<const char*>(datagram + kHeaderSize),
                length - kHeaderSize);
-    LogLine("Error in session to %s\r\n   error code %d : %s\r\n", session->peerText,
-            static_cast<int>(ReadWord(datagram + 2)), message);
     session->progress.end = TransferEnd::PeerError;
     session->progress.peerErrorCode = ReadWord(datagram + 2);
     CopyForLog(session->progress.peerMessage, sizeof session->progress.peerMessage, message,
                sizeof message);
+    // A peer that will not take the options says so with an ERROR in place
+    // of the first ACK or DATA, and usually asks again without them: that
+    // is no failure the operator needs to read about.
+    if (session->oackPending) {
+        if (DiagnosticsOn())
+            LogLine("Options refused by %s, error code %d : %s\r\n", session->peerText,
+                    static_cast<int>(session->progress.peerErrorCode), message);
+    } else {
+        LogLine("Error in session to %s\r\n   error code %d : %s\r\n", session->peerText,
+                static_cast<int>(ReadWord(datagram + 2)), message);
+    }
     DestroySession(session);
 }
 
@@ -104,13 +74,28 @@ void HandlePeerError(Session* session, const unsigned char* datagram, std::size_
 // acknowledged, a repeat of the last one is acknowledged again.
 void HandleWriteDatagram(Session* session, const unsigned char* datagram, std::size_t length)
 {
-    std::uint16_t number = ReadWord(datagram + 2);
     if (ReadWord(datagram) != kOpData)
         return;
+    if (length > kHeaderSize + session->blockSize) {
+        // More than the block size agreed on: the peer cannot be trusted
+        // with the rest of the file either.
+        LogLine("A block larger than agreed was received from %s\r\n", session->peerText);
+        session->progress.end = TransferEnd::WriteFailed;
+        SendErrorReply(session, TftpError::IllegalOperation);
+        return;
+    }
+    session->oackPending = false; // any DATA says the peer took the OACK
+    if (session->windowSize != 0) {
+        HandleWindowData(session, datagram, length);
+        return;
+    }
+    std::uint16_t number = ReadWord(datagram + 2);
     if (number == session->block) {
-        if (!AcceptDataBlock(session, datagram, length))
+        if (!StoreBlock(session, datagram + kHeaderSize, length - kHeaderSize,
+                        !IsFullBlock(session, length)))
             return;
-        if (length >= kMaxDatagram)
+        session->progress.confirmedBytes = session->byteCount;
+        if (!SendAck(session) || IsFullBlock(session, length))
             return;
         LogCompletion(session, false);
         session->progress.end = TransferEnd::Completed;
@@ -128,10 +113,25 @@ void HandleReadDatagram(Session* session, const unsigned char* datagram)
     std::uint16_t number = ReadWord(datagram + 2);
     if (ReadWord(datagram) != kOpAck)
         return;
+    if (session->oackPending) {
+        // ACK 0 accepts the options; DATA 1 follows.
+        if (number != 0)
+            return;
+        session->oackPending = false;
+        if (session->windowSize != 0)
+            SendWindow(session);
+        else
+            SendNextBlock(session);
+        return;
+    }
+    if (session->windowSize != 0) {
+        HandleWindowAck(session, number);
+        return;
+    }
     if (number == session->block) {
         StopRetransmitTimer(session);
         session->progress.confirmedBytes = session->byteCount;
-        if (session->packetLength == static_cast<std::int32_t>(kMaxDatagram)) {
+        if (IsFullBlock(session, static_cast<std::size_t>(session->packetLength))) {
             SendNextBlock(session);
             return;
         }
@@ -150,49 +150,19 @@ void HandleReadDatagram(Session* session, const unsigned char* datagram)
 
 void StartTransfer(Session* session)
 {
+    if (session->oackPending) {
+        // The OACK stands in for a write's ACK 0; a read's DATA 1 waits for
+        // the peer's ACK 0 of it.
+        if (session->opcode == kOpWriteRequest)
+            session->block = 1;
+        if (SendPacket(session) == 0)
+            ArmRetransmitTimer(session);
+        return;
+    }
     if (session->opcode == kOpReadRequest)
         SendNextBlock(session);
     else
         SendAck(session); // block 0: the Session now expects DATA block 1
-}
-
-void SendNextBlock(Session* session)
-{
-    unsigned char* data = session->packet + kHeaderSize;
-    long n = session->textMode != 0
-                 ? ReadNetascii(session->file, session->netascii, data, kBlockSize)
-                 : ReadOctetBlock(session->file, data);
-    if (n < 0) {
-        session->progress.end = TransferEnd::ReadFailed;
-        SendLibraryErrorReply(session, errno);
-        return;
-    }
-    ++session->block;
-    std::size_t length = BuildData(session->packet, session->block, static_cast<std::size_t>(n));
-    session->byteCount += n;
-    session->packetLength = static_cast<std::int32_t>(length);
-    if (SendPacket(session) != 0)
-        return;
-    ArmRetransmitTimer(session);
-}
-
-bool AcceptDataBlock(Session* session, const unsigned char* datagram, std::size_t length)
-{
-    std::size_t n = length - kHeaderSize;
-    if (!WriteBlock(session, datagram + kHeaderSize, n, length < kMaxDatagram)) {
-        int error = errno;
-        LogLine("Error writing the file received from %s\r\n", session->peerText);
-        bool full = error == ENOSPC || error == EDQUOT;
-        session->progress.end = full ? TransferEnd::DiskFull : TransferEnd::WriteFailed;
-        if (full)
-            SendErrorReply(session, TftpError::DiskFull);
-        else
-            SendLibraryErrorReply(session, error);
-        return false;
-    }
-    session->byteCount += static_cast<long long>(n);
-    session->progress.confirmedBytes = session->byteCount;
-    return SendAck(session);
 }
 
 void HandleSessionDatagram(Session* session, const unsigned char* datagram, std::size_t length)
@@ -219,9 +189,15 @@ void HandleRetransmitExpiry(Session* session)
         return;
     }
     // The server never repeats an ACK on its own; a silent write session just
-    // counts the expiry as a read session counts a resend.
-    if (session->opcode == kOpWriteRequest) {
+    // counts the expiry as a read session counts a resend. An OACK is sent
+    // again like a DATA, whichever way the transfer goes.
+    if (session->opcode == kOpWriteRequest && !session->oackPending) {
         ++session->retries;
+        return;
+    }
+    if (session->windowSize != 0 && !session->oackPending) {
+        if (ResendWindow(session))
+            ++session->retries;
         return;
     }
     ++session->progress.resends;

@@ -36,6 +36,19 @@ std::string Ack(std::uint16_t block)
     return Word(4) + Word(block);
 }
 
+std::string Options(const std::vector<std::pair<std::string, std::string>>& options)
+{
+    std::string bytes;
+    for (const auto& [name, value] : options)
+        bytes += name + std::string(1, '\0') + value + std::string(1, '\0');
+    return bytes;
+}
+
+std::string Oack(const std::vector<std::pair<std::string, std::string>>& options)
+{
+    return Word(6) + Options(options);
+}
+
 std::string ErrorPacket(std::uint16_t code, const std::string& message)
 {
     return Word(5) + Word(code) + message + std::string(1, '\0');
