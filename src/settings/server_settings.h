@@ -15,6 +15,9 @@ struct ServerSettings
     // Where the server socket listens: empty for every IPv4 address, "::"
     // for every IPv4 and IPv6 address, or one address of this machine.
     char listenAddress[256] = {};
+    // 1: read the options a request asks for and answer them; 0: take
+    // every request as plain revision 2 TFTP.
+    std::int32_t transferOptions = 0;
 };
 
 extern ServerSettings serverSettings;
@@ -22,4 +25,9 @@ extern ServerSettings serverSettings;
 inline bool DiagnosticsOn()
 {
     return serverSettings.diagnostics == 1;
+}
+
+inline bool TransferOptionsOn()
+{
+    return serverSettings.transferOptions == 1;
 }

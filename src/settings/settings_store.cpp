@@ -23,11 +23,13 @@ constexpr const char* kRestrictDirectoryKey = "RestrictDirectory";
 constexpr const char* kAccessModeKey = "AccessMode";
 constexpr const char* kDiagnosticModeKey = "DiagnosticMode";
 constexpr const char* kListenAddressKey = "ListenAddress";
+constexpr const char* kTransferOptionsKey = "TransferOptions";
 
 // The keys of the FERRY section that the settings own, in the order a
 // rewritten working-directory file lists them.
-constexpr const char* kOwnedKeys[] = {kDefaultDirectoryKey, kRestrictDirectoryKey, kAccessModeKey,
-                                      kDiagnosticModeKey, kListenAddressKey};
+constexpr const char* kOwnedKeys[] = {kDefaultDirectoryKey, kRestrictDirectoryKey,
+                                      kAccessModeKey,       kDiagnosticModeKey,
+                                      kListenAddressKey,    kTransferOptionsKey};
 
 // The file LoadSettings read, as a full path.
 std::string loadedFile;
@@ -92,11 +94,12 @@ bool HasKey(const char* key, const char* fileName)
 struct LaterKeys
 {
     bool listenAddress = false;
+    bool transferOptions = false;
 };
 
 LaterKeys LaterKeysIn(const char* fileName)
 {
-    return {HasKey(kListenAddressKey, fileName)};
+    return {HasKey(kListenAddressKey, fileName), HasKey(kTransferOptionsKey, fileName)};
 }
 
 bool WriteKeys(const char* fileName, const LaterKeys& present)
@@ -119,6 +122,10 @@ bool WriteKeys(const char* fileName, const LaterKeys& present)
     if (s.listenAddress[0] != '\0' || present.listenAddress)
         ok = WritePrivateProfileString(kSettingsSection, kListenAddressKey, s.listenAddress,
                                        fileName) &&
+             ok;
+    if (s.transferOptions != 0 || present.transferOptions)
+        ok = WritePrivateProfileString(kSettingsSection, kTransferOptionsKey,
+                                       s.transferOptions != 0 ? "Negotiate" : "Off", fileName) &&
              ok;
     return ok;
 }
@@ -218,6 +225,7 @@ void LoadSettings()
     serverSettings.diagnostics = ReadFlag(kDiagnosticModeKey, "DIAGNOSTICON", fileName);
     GetPrivateProfileString(kSettingsSection, kListenAddressKey, "", serverSettings.listenAddress,
                             sizeof serverSettings.listenAddress, fileName);
+    serverSettings.transferOptions = ReadFlag(kTransferOptionsKey, "NEGOTIATE", fileName);
 }
 
 void SaveSettings()

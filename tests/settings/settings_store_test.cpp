@@ -248,6 +248,37 @@ TEST_F(SettingsStore, ListenAddressIsWrittenOnceInUseAndKeptWhenEmptied)
     }
 }
 
+// Negotiation is on for "Negotiate" in any letter case and nothing else;
+// the key is written once turned on and says Off when turned off again.
+TEST_F(SettingsStore, TransferOptionsAreReadByTheirWordAndWrittenOnceInUse)
+{
+    const struct
+    {
+        const char* value;
+        std::int32_t on;
+    } cases[] = {{"Negotiate", 1},  {"NEGOTIATE", 1}, {"negotiate", 1},
+                 {"Negotiated", 0}, {"yes", 0},       {"", 0}};
+
+    for (const auto& c : cases) {
+        WriteUserFile(std::string("[FERRY]\nTransferOptions=") + c.value + "\n");
+        serverSettings.transferOptions = 1 - c.on;
+        LoadSettings();
+        EXPECT_EQ(serverSettings.transferOptions, c.on) << c.value;
+    }
+    const std::string fourKeys = "[FERRY]\nDefaultDirectory=\nRestrictDirectory=\n"
+                                 "AccessMode=ReadOnly\nDiagnosticMode=DiagnosticOff\n";
+    std::filesystem::remove(userFile);
+    serverSettings = ServerSettings{};
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile(userFile), fourKeys);
+    serverSettings.transferOptions = 1;
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile(userFile), fourKeys + "TransferOptions=Negotiate\n");
+    serverSettings.transferOptions = 0;
+    SaveSettings();
+    EXPECT_EQ(ReadWholeFile(userFile), fourKeys + "TransferOptions=Off\n");
+}
+
 TEST_F(SettingsStore, SavesInTheNewWorkingDirectoryAfterItMoved)
 {
     WriteWholeFile(workFile, "[FERRY]\nAccessMode=ReadWrite\n");

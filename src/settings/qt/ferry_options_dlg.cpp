@@ -2,6 +2,7 @@
 
 #include "settings/qt/listen_address_group.h"
 #include "settings/qt/preferences_group.h"
+#include "settings/qt/transfer_options_group.h"
 #include "settings/server_settings.h"
 #include "settings/settings_store.h"
 #include "widgets/dialog_panel.h"
@@ -212,13 +213,17 @@ void ferryOptionsDlg::addGroups(const DialogUnits& units)
 {
     // The groups, top to bottom.
     groups.push_back(new ListenAddressGroup(this));
+    groups.push_back(new TransferOptionsGroup(this));
     if (groups.empty())
         return;
     const QRect frame = units.ToPixels(4, kGroupsTop, 240, 0);
     int y = frame.top();
     QWidget* previous = diagnosticsBox;
     for (PreferencesGroup* group : groups) {
-        const int height = group->sizeHint().height();
+        // A group with wrapped text is as tall as that text needs at this width.
+        const int height =
+            std::max(group->sizeHint().height(),
+                     group->hasHeightForWidth() ? group->heightForWidth(frame.width()) : 0);
         group->setGeometry(frame.left(), y, frame.width(), height);
         y += height + units.ToPixelsY(kGroupGap);
         // The group box itself takes no focus; its controls do, in the

@@ -253,17 +253,12 @@ private slots:
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QTRY_VERIFY(dialog.focusWidget() != nullptr);
         // The groups' controls come after the original settings, before OK.
-        const QStringList expected = {"defaultDirectoryEdit",
-                                      "restrictDirectoryEdit",
-                                      "readOnlyBox",
-                                      "readWriteBox",
-                                      "diagnosticsBox",
-                                      "allIpv4Radio",
-                                      "machineAddressList",
-                                      "typedAddressEdit",
-                                      "okButton",
-                                      "cancelButton",
-                                      "helpButton",
+        const QStringList expected = {"defaultDirectoryEdit", "restrictDirectoryEdit",
+                                      "readOnlyBox",          "readWriteBox",
+                                      "diagnosticsBox",       "allIpv4Radio",
+                                      "machineAddressList",   "typedAddressEdit",
+                                      "negotiateOptionsBox",  "okButton",
+                                      "cancelButton",         "helpButton",
                                       "defaultDirectoryEdit"};
         QStringList visited;
         for (qsizetype i = 0; i < expected.size(); ++i) {
@@ -416,6 +411,26 @@ private slots:
         QCOMPARE(serverSettings.settingsInWorkingDir, inWorkingDir);
         QCOMPARE(SettingsText(file), ExpectedFile("/srv/tftp", "/srv", true, true));
         QVERIFY(SettingsSandbox::ReadFile(other).isNull());
+    }
+
+    // The group below the original four shows the setting, and OK stores it
+    // and writes it.
+    void transferOptionsBoxStoresAndWritesNegotiation()
+    {
+        SettingsSandbox sandbox;
+        for (bool on : {true, false}) {
+            ferryOptionsDlg dialog(&mainWindow);
+            dialog.show();
+            QVERIFY(QTest::qWaitForWindowActive(&dialog));
+            auto* box = Control<QCheckBox>(dialog, "negotiateOptionsBox");
+            QCOMPARE(box->isChecked(), !on);
+            QTest::mouseClick(box, Qt::LeftButton);
+            QTest::mouseClick(Control<QPushButton>(dialog, "okButton"), Qt::LeftButton);
+            QCOMPARE(serverSettings.transferOptions, on ? 1 : 0);
+            QVERIFY(
+                SettingsSandbox::ReadFile(sandbox.UserSettingsFile())
+                    .contains(on ? "\nTransferOptions=Negotiate\n" : "\nTransferOptions=Off\n"));
+        }
     }
 
     // No blank is trimmed and no separator added or removed in the setting
