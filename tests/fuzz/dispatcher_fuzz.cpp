@@ -8,7 +8,8 @@
 // operator end the oldest transfer under way first. Bit 7 of the first
 // control byte has the server listen on one dual-stack socket for the whole
 // input, where IPv4 clients arrive as IPv4-mapped addresses; without it the
-// server has its plain IPv4 socket, which IPv6 clients cannot reach. After
+// server has its plain IPv4 socket, which IPv6 clients cannot reach. Bit 6
+// of the first control byte has the server negotiate transfer options. After
 // each record the transfers are looked at as the operator's panel looks at
 // them.
 
@@ -165,6 +166,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     static bool ready = (SetUp(), true);
     (void)ready;
     Listen(size > 0 && (data[0] & 0x80) != 0);
+    serverSettings.transferOptions = size > 0 && (data[0] & 0x40) != 0 ? 1 : 0;
 
     static std::uint64_t endsSeen = 0;
     std::size_t at = 0;
