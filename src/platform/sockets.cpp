@@ -232,6 +232,36 @@ int SendDatagram(SOCKET s, const void* data, std::size_t length, const SocketAdd
     return static_cast<int>(sent);
 }
 
+int SendDatagrams(SOCKET s, const OutgoingDatagram* datagrams, std::size_t count,
+                  const SocketAddress& to)
+{
+    // A window of blocks goes out in one call where it went out in one call
+    // per block.
+    constexpr std::size_t kBatch = 64;
+    std::size_t done = 0;
+    while (done < count) {
+        iovec parts[kBatch];
+        mmsghdr messages[kBatch]{};
+        const std::size_t batch = std::min(count - done, kBatch);
+        for (std::size_t i = 0; i < batch; ++i) {
+            parts[i] = {const_cast<void*>(datagrams[done + i].data), datagrams[done + i].length};
+            messages[i].msg_hdr.msg_name = const_cast<sockaddr*>(&to.any);
+            messages[i].msg_hdr.msg_namelen = AddressLength(to);
+            messages[i].msg_hdr.msg_iov = &parts[i];
+            messages[i].msg_hdr.msg_iovlen = 1;
+        }
+        int sent = ::sendmmsg(s, messages, static_cast<unsigned>(batch), MSG_DONTWAIT);
+        if (sent <= 0) {
+            if (done > 0)
+                break;
+            SetErrorFromErrno();
+            return SOCKET_ERROR;
+        }
+        done += static_cast<std::size_t>(sent);
+    }
+    return static_cast<int>(done);
+}
+
 void SetSocketNotifyHost(SocketNotifyHost* host)
 {
     notifyHost = host;

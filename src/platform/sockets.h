@@ -95,6 +95,18 @@ int ReceiveDatagram(SOCKET s, void* buffer, std::size_t size, SocketAddress* fro
 // Sends one datagram without blocking. Returns the byte count or SOCKET_ERROR.
 int SendDatagram(SOCKET s, const void* data, std::size_t length, const SocketAddress& to);
 
+struct OutgoingDatagram
+{
+    const void* data;
+    std::size_t length;
+};
+
+// Sends `count` datagrams to one peer, in order and without blocking, in as
+// few system calls as the system allows. Returns how many went out, or
+// SOCKET_ERROR when not even the first did.
+int SendDatagrams(SOCKET s, const OutgoingDatagram* datagrams, std::size_t count,
+                  const SocketAddress& to);
+
 // Where the event loop learns that a socket is readable: a QSocketNotifier
 // in the program, nothing in tests (they call OnSocketNotify themselves).
 class SocketNotifyHost

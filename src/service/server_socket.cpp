@@ -185,6 +185,20 @@ std::string ListeningDescription()
     return listenDescription;
 }
 
+namespace {
+
+int EndAfterSendFailure(Session* session)
+{
+    if (DiagnosticsOn())
+        LogLine("Transmission failure to %s, terminating session...\r\n", session->peerText);
+    if (session->progress.end == TransferEnd::None)
+        session->progress.end = TransferEnd::SendFailed;
+    DestroySession(session);
+    return 1;
+}
+
+} // namespace
+
 int SendPacket(Session* session)
 {
     if (session == nullptr)
@@ -193,12 +207,15 @@ int SendPacket(Session* session)
     int sent = sockets::SendDatagram(ServerSocket, session->packet, length, session->peer);
     if (sent >= 0 && static_cast<std::size_t>(sent) == length)
         return 0;
-    if (DiagnosticsOn())
-        LogLine("Transmission failure to %s, terminating session...\r\n", session->peerText);
-    if (session->progress.end == TransferEnd::None)
-        session->progress.end = TransferEnd::SendFailed;
-    DestroySession(session);
-    return 1;
+    return EndAfterSendFailure(session);
+}
+
+int SendPackets(Session* session, const sockets::OutgoingDatagram* packets, std::size_t count)
+{
+    int sent = sockets::SendDatagrams(ServerSocket, packets, count, session->peer);
+    if (sent >= 0 && static_cast<std::size_t>(sent) == count)
+        return 0;
+    return EndAfterSendFailure(session);
 }
 
 void SendErrorReply(Session* session, TftpError code)

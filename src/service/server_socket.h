@@ -52,6 +52,9 @@ std::string ListeningDescription();
 // of them went out; 1 otherwise, and then the Session has been destroyed.
 int SendPacket(Session* session);
 
+// Sends `count` packets to the Session's peer, as SendPacket sends one.
+int SendPackets(Session* session, const sockets::OutgoingDatagram* packets, std::size_t count);
+
 // Sends an ERROR packet for `code` and destroys the Session: the caller
 // must not touch it again.
 void SendErrorReply(Session* session, TftpError code);

@@ -1,15 +1,27 @@
 #include "service/windowed_transfer.h"
 
+#include "platform/sockets.h"
 #include "service/packets.h"
 #include "service/retransmit_timer.h"
 #include "service/server_socket.h"
 #include "service/session_table.h"
+#include "service/transfer_options.h"
 #include "service/transfer_steps.h"
 
 #include <cerrno>
 #include <cstdio>
 
 namespace {
+
+// A window is at most kWindowByteCap bytes with blocks counted as no less
+// than 512 bytes, so at most 128 DATA packets of up to 516 bytes, or fewer
+// and larger ones with their headers.
+constexpr std::size_t kMaxWindowPackets = kWindowByteCap / kBlockSize;
+constexpr std::size_t kWindowBufferSize = kMaxWindowPackets * kMaxDatagram;
+
+// Where a window's packets are built before they go out together: the
+// sessions take turns in the one thread, so they share it.
+unsigned char windowBuffer[kWindowBufferSize];
 
 // Notes where the block after the acknowledged ones starts: every block
 // but the last is full, so in octet mode that is a product, and netascii
@@ -53,13 +65,18 @@ bool RewindTo(Session* session, std::uint64_t acknowledged)
 }
 
 // Sends blocks from window.sent + 1 until the window is full or the short
-// last block went out. False when the Session was destroyed.
+// last block went out, all in one go. False when the Session was destroyed.
 bool SendBlocks(Session* session)
 {
     TransferWindow& window = session->window;
-    unsigned char* data = session->packet + kHeaderSize;
-    while (window.sent - window.acknowledged < session->windowSize && !window.lastSent) {
-        long n = ReadBlock(session, data);
+    sockets::OutgoingDatagram packets[kMaxWindowPackets];
+    std::size_t count = 0;
+    std::size_t used = 0;
+    while (window.sent - window.acknowledged < session->windowSize && !window.lastSent &&
+           count < kMaxWindowPackets &&
+           used + kHeaderSize + session->blockSize <= kWindowBufferSize) {
+        unsigned char* packet = windowBuffer + used;
+        long n = ReadBlock(session, packet + kHeaderSize);
         if (n < 0) {
             session->progress.end = TransferEnd::ReadFailed;
             SendLibraryErrorReply(session, errno);
@@ -68,13 +85,12 @@ bool SendBlocks(Session* session)
         ++window.sent;
         session->block = static_cast<std::uint16_t>(window.sent);
         window.lastSent = static_cast<std::uint32_t>(n) < session->blockSize;
-        session->packetLength = static_cast<std::int32_t>(
-            BuildData(session->packet, session->block, static_cast<std::size_t>(n)));
+        const std::size_t length = BuildData(packet, session->block, static_cast<std::size_t>(n));
+        packets[count++] = {packet, length};
+        used += length;
         session->byteCount += n;
-        if (SendPacket(session) != 0)
-            return false;
     }
-    return true;
+    return SendPackets(session, packets, count) == 0;
 }
 
 bool SendAgainFrom(Session* session, std::uint64_t acknowledged)
