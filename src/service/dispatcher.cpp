@@ -14,9 +14,9 @@
 namespace {
 
 // The datagram being handled. Nothing reads past the received length, so
-// what earlier datagrams left behind never matters. Without negotiated
-// options only its first 516 bytes take datagrams; with them, a DATA of the
-// largest block size fits.
+// what earlier datagrams left behind never matters. A DATA of the largest
+// negotiated block fits; that only such a DATA may be longer than 516 bytes
+// is checked once the sender is known.
 unsigned char ReceiveBuffer[kMaxDataDatagram];
 
 // Whether a datagram longer than 516 bytes may be handled: only a DATA for
@@ -49,9 +49,10 @@ void OnSocketNotify(std::uintptr_t /*socketParam*/, std::uint32_t eventParam)
 
     SocketAddress sender;
     socklen_t senderLength = 0;
-    const std::size_t room = TransferOptionsOn() ? sizeof ReceiveBuffer : kMaxDatagram;
-    int received =
-        sockets::ReceiveDatagram(ServerSocket, ReceiveBuffer, room, &sender, &senderLength);
+    // Also with negotiation turned off, since a write that agreed on larger
+    // blocks before goes on with them.
+    int received = sockets::ReceiveDatagram(ServerSocket, ReceiveBuffer, sizeof ReceiveBuffer,
+                                            &sender, &senderLength);
     if (received == sockets::SOCKET_ERROR) {
         // A readiness report with nothing left to read is no error worth
         // showing the operator.
