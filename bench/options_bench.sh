@@ -13,22 +13,29 @@
 #   L2  64 MiB read, blksize 1428, windowsize 16
 #   L3  64 MiB read, blksize 8192, windowsize 16, no wait (loopback bulk)
 #   L4  16 x 4 MiB reads at once, blksize 1428, windowsize 16
-#   A   64 MiB read and C 500 x 1 KiB reads, no options asked, no wait
 #   M   resident memory per live session: 1000 reads at blksize 65464 that
-#       stop after their first block (ferry only)
+#       stop after their first block (ferry only, on its first repetition,
+#       while the process is fresh)
 #
-# L0-L2 and L4 are reported as a ratio to the ideal, the client's datagrams
-# times 0.25 ms; L3 as a ratio to the 516-byte ping-pong limit of the same
-# repetition, L4 also to the 16-pair limit. "beyond" is the time of an
-# exchange beyond the client's wait, in microseconds: it isolates the
-# server. Medians of the repetitions; figures, never assertions.
+# L0-L2 are reported as a ratio to the ideal, the client's datagrams times
+# 0.25 ms; L3 as a ratio to the 516-byte ping-pong limit of the same
+# repetition, L4 to the 16-pair limit. "beyond" is the time of an exchange
+# beyond the client's wait, in microseconds: it isolates the server.
+#
+# The pseudo-server "ac" measures what negotiation costs clients that ask
+# for nothing: scenario A (64 MiB read) and C (500 x 1 KiB reads) of
+# bench/run_bench.sh, no wait, against a fresh ferry with negotiation on
+# and off in turn, the order alternating between repetitions, with the
+# median of the per-repetition ratios on / off.
+#
+# Medians of the repetitions; figures, never assertions.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build}" && pwd)
 reps=${2:-3}
 shift $(($# > 2 ? 2 : $#))
 servers=("$@")
-[ ${#servers[@]} -gt 0 ] || servers=(ferry ferry-off tftpd-hpa atftpd dnsmasq)
+[ ${#servers[@]} -gt 0 ] || servers=(ferry ferry-off tftpd-hpa atftpd dnsmasq ac)
 pin="taskset -c 0"
 load="$build/bench/tftp_load"
 pingpong="$build/bench/udp_pingpong"
@@ -45,6 +52,32 @@ if [ "${FERRY_BENCH_INSIDE:-}" = 1 ]; then
     server=$1 dir=$2 out=$3
     ip link set lo up
     cd "$dir"
+    field() { sed -n "s/.*[ ^]$1=\([0-9.]*\).*/\1/p" | head -n 1; }
+    limit() { $pin "$pingpong" --pairs "$1" --round-trips "$2" | field "$3"; }
+    if [ "$server" = ac ]; then
+        start_ferry() {
+            printf '[FERRY]\r\nAccessMode=ReadWrite\r\nTransferOptions=%s\r\n' "$1" > ferry.ini
+            XDG_RUNTIME_DIR=$dir/run $pin "$build/src/app/ferry" > "$dir/ferry.log" 2>&1 &
+            pid=$!
+            for _ in $(seq 50); do ss -uln | grep -q ':69 ' && break; sleep 0.1; done
+        }
+        for rep in $(seq "$reps"); do
+            l1=$(limit 1 100000 mb_per_s)
+            lc=$(limit 1 100000 rtt_per_s | awk '{printf "%.1f", $1 / 3.5}')
+            configs=(Off Negotiate)
+            [ $((rep % 2)) -eq 0 ] && configs=(Negotiate Off)
+            for config in "${configs[@]}"; do
+                start_ferry "$config"
+                a=$($pin "$load" --port 69 --file a64 --expect a64 | field mb_per_s)
+                c=$($pin "$load" --port 69 --file c1 --expect c1 --transfers 500 |
+                    field transfers_per_s)
+                echo "$config $rep ${a:-0} $l1 ${c:-0} $lc" >> "$out"
+                kill "$pid"
+                wait "$pid" 2> /dev/null || true
+            done
+        done
+        exit 0
+    fi
     case $server in
     ferry | ferry-off)
         printf '[FERRY]\r\nAccessMode=ReadWrite\r\n' > ferry.ini
@@ -60,11 +93,13 @@ if [ "${FERRY_BENCH_INSIDE:-}" = 1 ]; then
     pid=$!
     for _ in $(seq 50); do ss -uln | grep -q ':69 ' && break; sleep 0.1; done
 
-    field() { sed -n "s/.*[ ^]$1=\([0-9.]*\).*/\1/p" | head -n 1; }
-    limit() { $pin "$pingpong" --pairs "$1" --round-trips "$2" | field "$3"; }
     # One load run; records: scenario mb_per_s ideal limit beyond_us blksize windowsize
     run() {
         local name=$1 lim=$2 wait_us=$3; shift 3
+        # Sessions at once wait at once: the ideal counts one session's share.
+        local sessions=1 arg
+        for arg in "$@"; do [ "${prev:-}" = --concurrency ] && sessions=$arg; prev=$arg; done
+        prev=
         local line mb sent waits waited seconds ideal beyond
         line=$($pin "$load" --port 69 "$@") || line="mb_per_s=0"
         mb=$(field mb_per_s <<< " $line")
@@ -73,12 +108,12 @@ if [ "${FERRY_BENCH_INSIDE:-}" = 1 ]; then
         waited=$(field wait_seconds <<< " $line")
         seconds=$(field seconds <<< " $line")
         ideal=$(awk -v b="$(field bytes <<< " $line")" -v n="${sent:-0}" -v d="$wait_us" \
-            'BEGIN {print ((n > 0 && d > 0) ? b / (n * d / 1e6) / 1e6 : 0)}')
-        beyond=$(awk -v s="${seconds:-0}" -v w="${waited:-0}" -v n="${waits:-0}" \
-            'BEGIN {print (n > 0 ? (s - w) / n * 1e6 : 0)}')
+            -v k="$sessions" 'BEGIN {print ((n > 0 && d > 0) ? b / (n / k * d / 1e6) / 1e6 : 0)}')
+        beyond=$(awk -v s="${seconds:-0}" -v w="${waited:-0}" -v n="${waits:-0}" -v k="$sessions" \
+            'BEGIN {print (n > 0 && k == 1 ? (s - w) / n * 1e6 : 0)}')
         echo "$name $mb $ideal $lim $beyond $(field blksize <<< " $line") $(field windowsize <<< " $line")" >> "$out"
     }
-    for _ in $(seq "$reps"); do
+    for rep in $(seq "$reps"); do
         l1=$(limit 1 100000 mb_per_s)
         l16=$(limit 16 100000 mb_per_s)
         run L0 "$l1" $delay --file a64 --expect a64 --delay-us $delay
@@ -87,13 +122,7 @@ if [ "${FERRY_BENCH_INSIDE:-}" = 1 ]; then
         run L3 "$l1" 0 --file a64 --expect a64 --blksize 8192 --windowsize 16
         run L4 "$l16" $delay --file b4 --expect b4 --transfers 16 --concurrency 16 \
             --delay-us $delay --blksize 1428 --windowsize 16
-        if [ "${server#ferry}" != "$server" ]; then
-            run A "$l1" 0 --file a64 --expect a64
-            lc=$(limit 1 100000 rtt_per_s | awk '{printf "%.1f", $1 / 3.5}')
-            line=$($pin "$load" --port 69 --file c1 --expect c1 --transfers 500)
-            echo "C $(field transfers_per_s <<< " $line") 0 $lc 0 512 0" >> "$out"
-        fi
-        if [ "$server" = ferry ]; then
+        if [ "$server" = ferry ] && [ "$rep" = 1 ]; then
             # The log as it stood before, so that only the sessions' share counts.
             rss() { awk '/^VmRSS/ {print $2}' "/proc/$pid/status"; }
             before=$(rss)
@@ -126,7 +155,7 @@ chmod 666 "$data"/*
 
 available() {
     case $1 in
-    ferry | ferry-off) [ -x "$build/src/app/ferry" ] ;;
+    ferry | ferry-off | ac) [ -x "$build/src/app/ferry" ] ;;
     tftpd-hpa) [ -x /usr/sbin/in.tftpd ] ;;
     atftpd) [ -x "$atftpd_bin" ] ;;
     dnsmasq) command -v dnsmasq > /dev/null ;;
@@ -146,18 +175,19 @@ for server in "${servers[@]}"; do
     ran+=("$server")
 done
 
-awk -v servers="${ran[*]}" -v work="$work" '
+main=()
+for server in "${ran[@]}"; do [ "$server" = ac ] || main+=("$server"); done
+[ ${#main[@]} -eq 0 ] || awk -v servers="${main[*]}" -v work="$work" '
 function median(list,   n, a, i, j, t) {
     n = split(list, a, " ")
     for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
     return n == 0 ? "" : (n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2)
 }
 BEGIN {
-    split("L0 L1 L2 L3 L4 A C M", order, " ")
+    split("L0 L1 L2 L3 L4 M", order, " ")
     label["L0"] = "L0 no options, MB/s [of ideal]"; label["L1"] = "L1 blksize 1428"
     label["L2"] = "L2 blksize 1428, windowsize 16"; label["L3"] = "L3 blksize 8192, windowsize 16, no wait [of ping-pong]"
-    label["L4"] = "L4 16 x 4 MiB, blksize 1428, windowsize 16 [of ideal; of 16-pair ping-pong]"
-    label["A"] = "A 64 MiB, no options, no wait [of ping-pong]"; label["C"] = "C 500 x 1 KiB, transfers/s [of limit]"
+    label["L4"] = "L4 16 x 4 MiB, blksize 1428, windowsize 16 [of 16-pair ping-pong]"
     label["M"] = "M bytes per live session at blksize 65464"
     ns = split(servers, names, " ")
     for (s = 1; s <= ns; s++) {
@@ -177,15 +207,15 @@ BEGIN {
     printf "\n|---|"
     for (s = 1; s <= ns; s++) printf "---:|"
     printf "\n"
-    for (o = 1; o <= 8; o++) {
+    for (o = 1; o <= 6; o++) {
         sc = order[o]
         printf "| %s |", label[sc]
         for (s = 1; s <= ns; s++) {
             k = names[s] SUBSEP sc
             if (v[k] == "") { printf " - |"; continue }
             printf " %s", median(v[k])
-            if (sc ~ /^L[0124]$/) printf " [%.2f]", median(ri[k])
-            if (sc ~ /^(L3|L4|A|C)$/) printf " [%.2f]", median(rl[k])
+            if (sc ~ /^L[012]$/) printf " [%.2f]", median(ri[k])
+            if (sc ~ /^L[34]$/) printf " [%.2f]", median(rl[k])
             if (sc ~ /^L/) printf " (%s)", got[k]
             printf " |"
         }
@@ -196,8 +226,8 @@ BEGIN {
     printf "\n|---|"
     for (s = 1; s <= ns; s++) printf "---:|"
     printf "\n"
-    split("L0 L1 L2 L4", waited, " ")
-    for (o = 1; o <= 4; o++) {
+    split("L0 L1 L2", waited, " ")
+    for (o = 1; o <= 3; o++) {
         sc = waited[o]
         printf "| %s |", sc
         for (s = 1; s <= ns; s++) {
@@ -208,3 +238,28 @@ BEGIN {
     }
     print "\n(blksize/windowsize) is what the server agreed to for the last transfer."
 }'
+
+[ -f "$work/ac.results" ] && awk '
+function median(list,   n, a, i, j, t) {
+    n = split(list, a, " ")
+    for (i = 1; i <= n; i++) for (j = i + 1; j <= n; j++) if (a[j] + 0 < a[i] + 0) { t = a[i]; a[i] = a[j]; a[j] = t }
+    return n == 0 ? "" : (n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2)
+}
+{
+    a[$1, $2] = $3; c[$1, $2] = $5; reps[$2] = 1
+    va[$1] = va[$1] " " $3; ra[$1] = ra[$1] " " ($4 > 0 ? $3 / $4 : 0)
+    vc[$1] = vc[$1] " " $5; rc[$1] = rc[$1] " " ($6 > 0 ? $5 / $6 : 0)
+}
+END {
+    for (rep in reps) {
+        if (a["Off", rep] > 0) xa = xa " " a["Negotiate", rep] / a["Off", rep]
+        if (c["Off", rep] > 0) xc = xc " " c["Negotiate", rep] / c["Off", rep]
+    }
+    print "\nNo options asked, negotiation on against off, alternating:\n"
+    print "| scenario | TransferOptions off | Negotiate | on / off |"
+    print "|---|---:|---:|---:|"
+    printf "| A 64 MiB read, MB/s | %s [%.2f] | %s [%.2f] | %.3f |\n", median(va["Off"]), \
+        median(ra["Off"]), median(va["Negotiate"]), median(ra["Negotiate"]), median(xa)
+    printf "| C 500 x 1 KiB, transfers/s | %s [%.2f] | %s [%.2f] | %.3f |\n", median(vc["Off"]), \
+        median(rc["Off"]), median(vc["Negotiate"]), median(rc["Negotiate"]), median(xc)
+}' "$work/ac.results" || true
