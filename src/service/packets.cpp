@@ -34,22 +34,6 @@ const char* LibraryErrorText(int error)
     return strerror_l(error, c);
 }
 
-// Only A to Z fold: a mode name with bytes from 0x80 up matches no row,
-// whatever the user's locale.
-bool EqualsModeName(const char* rowName, const unsigned char* mode, std::size_t length)
-{
-    if (std::strlen(rowName) != length)
-        return false;
-    for (std::size_t i = 0; i < length; ++i) {
-        unsigned char c = mode[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<unsigned char>(c - 'A' + 'a');
-        if (c != static_cast<unsigned char>(rowName[i]))
-            return false;
-    }
-    return true;
-}
-
 std::size_t FinishError(unsigned char* packet, std::uint16_t code, std::size_t messageLength)
 {
     WriteWord(packet, kOpError);
@@ -78,7 +62,7 @@ bool ParseRequest(const unsigned char* datagram, std::size_t length, Request* re
         static_cast<std::size_t>(static_cast<const unsigned char*>(modeEnd) - mode);
 
     const ModeTableRow* row = ModeTable;
-    while (row->name != nullptr && !EqualsModeName(row->name, mode, modeLength))
+    while (row->name != nullptr && !EqualsProtocolName(row->name, mode, modeLength))
         ++row;
     if (row->name == nullptr)
         return false;
@@ -88,6 +72,22 @@ bool ParseRequest(const unsigned char* datagram, std::size_t length, Request* re
     request->mode = row;
     request->options = static_cast<const unsigned char*>(modeEnd) + 1;
     request->optionsLength = static_cast<std::size_t>(end - request->options);
+    return true;
+}
+
+// Only A to Z fold: a name with bytes from 0x80 up matches none, whatever
+// the user's locale.
+bool EqualsProtocolName(const char* name, const unsigned char* text, std::size_t length)
+{
+    if (std::strlen(name) != length)
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        unsigned char c = text[i];
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<unsigned char>(c - 'A' + 'a');
+        if (c != static_cast<unsigned char>(name[i]))
+            return false;
+    }
     return true;
 }
 

@@ -84,6 +84,10 @@ struct Request
 // the mode is left to the caller as the request's options.
 bool ParseRequest(const unsigned char* datagram, std::size_t length, Request* request);
 
+// True when the `length` bytes of `text` spell `name` (lower case) in any
+// letter case: mode and option names are matched so.
+bool EqualsProtocolName(const char* name, const unsigned char* text, std::size_t length);
+
 // Each builder writes a whole packet at the start of `packet` (kMaxDatagram
 // bytes) and returns its length.
 

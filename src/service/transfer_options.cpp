@@ -11,21 +11,6 @@ constexpr const char* kTransferSizeName = "tsize";
 constexpr const char* kTimeoutName = "timeout";
 constexpr const char* kWindowSizeName = "windowsize";
 
-// Only A to Z fold, whatever the user's locale.
-bool EqualsName(const char* name, const unsigned char* text, std::size_t length)
-{
-    if (std::strlen(name) != length)
-        return false;
-    for (std::size_t i = 0; i < length; ++i) {
-        unsigned char c = text[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<unsigned char>(c - 'A' + 'a');
-        if (c != static_cast<unsigned char>(name[i]))
-            return false;
-    }
-    return true;
-}
-
 // A plain decimal number of at most 18 digits (no sign, no blanks), or -1.
 std::int64_t ParseNumber(const unsigned char* text, std::size_t length)
 {
@@ -84,17 +69,17 @@ TransferOptions ParseOptions(const unsigned char* options, std::size_t length)
             static_cast<std::size_t>(static_cast<const unsigned char*>(nameEnd) - at);
         const std::int64_t number = ParseNumber(
             value, static_cast<std::size_t>(static_cast<const unsigned char*>(valueEnd) - value));
-        if (EqualsName(kBlockSizeName, at, nameLength)) {
+        if (EqualsProtocolName(kBlockSizeName, at, nameLength)) {
             // More than the largest block is answered with the largest.
             if (number > static_cast<std::int64_t>(kMaxBlockSize))
                 Take(asked.blockSize, kMaxBlockSize, kMinBlockSize, kMaxBlockSize);
             else
                 Take(asked.blockSize, number, kMinBlockSize, kMaxBlockSize);
-        } else if (EqualsName(kTransferSizeName, at, nameLength)) {
+        } else if (EqualsProtocolName(kTransferSizeName, at, nameLength)) {
             Take(asked.transferSize, number, 0, INT64_MAX);
-        } else if (EqualsName(kTimeoutName, at, nameLength)) {
+        } else if (EqualsProtocolName(kTimeoutName, at, nameLength)) {
             Take(asked.timeout, number, 1, 255);
-        } else if (EqualsName(kWindowSizeName, at, nameLength)) {
+        } else if (EqualsProtocolName(kWindowSizeName, at, nameLength)) {
             Take(asked.windowSize, number, 1, 65535);
         }
         at = static_cast<const unsigned char*>(valueEnd) + 1;
