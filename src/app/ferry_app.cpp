@@ -1,6 +1,7 @@
 #include "app/ferry_app.h"
 
 #include "app/common/message_box.h"
+#include "app/common/string_resource.h"
 #include "app/common/window_error.h"
 #include "app/display_choice.h"
 #include "app/help/help_viewer_engine.h"
@@ -10,7 +11,6 @@
 #include "platform/glib/glib_callback_exceptions.h"
 #include "platform/heap_release.h"
 #include "platform/open_file_limit.h"
-#include "platform/string_table.h"
 #include "settings/log_view_settings.h"
 #include "settings/settings_store.h"
 #include "widgets/help_request.h"
@@ -29,13 +29,6 @@ namespace {
 constexpr unsigned kUnhandledExceptionCaption = 32764;
 constexpr unsigned kResumeQuestion = 32765;
 constexpr unsigned kWindowExceptionCaption = 32766;
-
-QString LoadString(unsigned id, const char* fallback)
-{
-    char text[256];
-    return LoadStringResource(id, text, sizeof text) > 0 ? QString::fromUtf8(text)
-                                                         : QString::fromUtf8(fallback);
-}
 
 } // namespace
 
@@ -155,10 +148,11 @@ void ferryApp::reportCurrentException()
 // so a server without a display keeps serving.
 bool ferryApp::reportException(const QString& text, bool fromWindowLayer)
 {
-    QString caption = fromWindowLayer
-                          ? LoadString(kWindowExceptionCaption, "ObjectWindows Exception")
-                          : LoadString(kUnhandledExceptionCaption, "Unhandled Exception");
-    QString question = LoadString(kResumeQuestion, "OK to resume?");
+    QString caption =
+        fromWindowLayer
+            ? StringResource(kWindowExceptionCaption, QStringLiteral("ObjectWindows Exception"))
+            : StringResource(kUnhandledExceptionCaption, QStringLiteral("Unhandled Exception"));
+    QString question = StringResource(kResumeQuestion, QStringLiteral("OK to resume?"));
     BoxAnswer answer = ShowMessageBox(nullptr, text + QLatin1Char('\n') + question, caption,
                                       BoxIcon::Stop, BoxButtons::YesNo, BoxAnswer::Yes);
     if (answer == BoxAnswer::Yes)

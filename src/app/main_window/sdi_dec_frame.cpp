@@ -1,6 +1,7 @@
 #include "app/main_window/sdi_dec_frame.h"
 
 #include "app/common/application_name.h"
+#include "app/common/string_resource.h"
 #include "app/help/context_help.h"
 #include "app/help/ferry_about_dlg.h"
 #include "app/help/help_viewer_engine.h"
@@ -10,7 +11,6 @@
 #include "app/main_window/key_indicators.h"
 #include "app/print/log_printing.h"
 #include "app/server/tftp_server.h"
-#include "platform/string_table.h"
 #include "settings/qt/ferry_options_dlg.h"
 #include "widgets/help_request.h"
 
@@ -41,15 +41,6 @@ namespace {
 constexpr int kIdleUpdateMs = 400;
 constexpr qint64 kIdleUpdateShare = 20;
 
-// The hint of a command or pop-up; empty where the string table has none.
-QString Hint(int id)
-{
-    char text[256];
-    if (id <= 0 || LoadStringResource(static_cast<unsigned>(id), text, sizeof text) == 0)
-        return {};
-    return QString::fromUtf8(text);
-}
-
 // A window without a state kept from an earlier run gets a size like the
 // one the window system gives new top-level windows, most of the screen.
 QSize DefaultSize()
@@ -62,7 +53,8 @@ QSize DefaultSize()
 
 QStringList KeyLabels()
 {
-    QStringList labels = Hint(static_cast<int>(kKeyIndicatorLabels)).split(QLatin1Char('|'));
+    QStringList labels =
+        StringResource(static_cast<int>(kKeyIndicatorLabels)).split(QLatin1Char('|'));
     if (labels.size() < 4)
         labels =
             QStringList{{}, QStringLiteral("CAPS"), QStringLiteral("NUM"), QStringLiteral("SCRL")};
@@ -111,7 +103,7 @@ int SDIDecFrame::start(const FileDialogData& fileDialog)
 QAction* SDIDecFrame::addCommand(int commandId, const QString& text, std::function<void()> handler)
 {
     auto* action = new QAction(text, this);
-    action->setStatusTip(Hint(commandId));
+    action->setStatusTip(StringResource(commandId));
     action->setData(commandId);
     // Every command, from the menu, the tool bar or a key, passes this one
     // point, where context help may take it as a request for its topic.
@@ -161,7 +153,7 @@ void SDIDecFrame::createActions()
 // A highlighted pop-up shows the hint numbered one below its first entry.
 void SDIDecFrame::trackPopupHint(QMenu* menu, int firstCommand)
 {
-    menu->menuAction()->setStatusTip(Hint(firstCommand - 1));
+    menu->menuAction()->setStatusTip(StringResource(firstCommand - 1));
     connect(menu, &QMenu::aboutToShow, this, &SDIDecFrame::updateCommands);
     connect(menu, &QMenu::aboutToHide, statusBar(), &QStatusBar::clearMessage);
 }

@@ -1,8 +1,8 @@
 #include "app/main_window/view_menu.h"
 
+#include "app/common/string_resource.h"
 #include "app/help/context_help.h"
 #include "app/main_window/command_ids.h"
-#include "platform/string_table.h"
 
 #include <QAction>
 #include <QDockWidget>
@@ -10,18 +10,6 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
-
-namespace {
-
-QString Hint(int id)
-{
-    char text[256];
-    return LoadStringResource(static_cast<unsigned>(id), text, sizeof text) > 0
-               ? QString::fromUtf8(text)
-               : QString();
-}
-
-} // namespace
 
 ViewMenu::ViewMenu(QMainWindow* window, QMenu* helpMenu, ContextHelp& contextHelp,
                    QDockWidget* transfers)
@@ -33,13 +21,13 @@ ViewMenu::ViewMenu(QMainWindow* window, QMenu* helpMenu, ContextHelp& contextHel
 {
     showTransfers->setCheckable(true);
     showTransfers->setChecked(!transfers->isHidden());
-    showTransfers->setStatusTip(Hint(command::kViewTransfers));
+    showTransfers->setStatusTip(StringResource(command::kViewTransfers));
     showTransfers->setData(command::kViewTransfers);
     showTransfers->setShortcutContext(Qt::WindowShortcut);
     viewMenu->addAction(showTransfers);
     // Like the menus beside it: the pop-up's hint is the one numbered below
     // its first entry, and the hint goes when the menu closes.
-    viewMenu->menuAction()->setStatusTip(Hint(command::kViewTransfers - 1));
+    viewMenu->menuAction()->setStatusTip(StringResource(command::kViewTransfers - 1));
     connect(viewMenu, &QMenu::aboutToHide, window->statusBar(), &QStatusBar::clearMessage);
     window->menuBar()->insertMenu(helpMenu->menuAction(), viewMenu);
 

@@ -1,7 +1,7 @@
 #include "app/print/print_error_report.h"
 
 #include "app/common/message_box.h"
-#include "platform/string_table.h"
+#include "app/common/string_resource.h"
 
 #include <QString>
 
@@ -13,26 +13,20 @@ constexpr unsigned kPrintErrorCaption = 32597;
 // The reason of each failure result, from -1 down to -5.
 constexpr unsigned kReasons[] = {32596, 32594, 32595, 32593, 32592};
 
-QString LoadString(unsigned id)
-{
-    char text[256];
-    return LoadStringResource(id, text, sizeof text) > 0 ? QString::fromUtf8(text) : QString();
-}
-
 } // namespace
 
 bool ReportPrintError(QWidget* owner, const QString& title, int result)
 {
     if (result > spool::kError || result < spool::kOutOfMemory)
         return false;
-    const QString reason = LoadString(kReasons[-1 - result]);
-    QString text = LoadString(kNotPrintedText);
+    const QString reason = StringResource(kReasons[-1 - result]);
+    QString text = StringResource(kNotPrintedText);
     const qsizetype first = text.indexOf(QLatin1String("%s"));
     if (first >= 0)
         text.replace(first, 2, title);
     const qsizetype second = text.indexOf(QLatin1String("%s"), first + title.size());
     if (first >= 0 && second >= 0)
         text.replace(second, 2, reason);
-    ShowMessageBox(owner, text, LoadString(kPrintErrorCaption), BoxIcon::Stop, BoxButtons::Ok);
+    ShowMessageBox(owner, text, StringResource(kPrintErrorCaption), BoxIcon::Stop, BoxButtons::Ok);
     return true;
 }

@@ -1,10 +1,10 @@
 #include "app/transfers/transfers_panel.h"
 
+#include "app/common/string_resource.h"
 #include "app/help/context_help.h"
 #include "app/main_window/command_ids.h"
 #include "app/transfers/transfer_cell_delegate.h"
 #include "app/transfers/transfers_model.h"
-#include "platform/string_table.h"
 #include "service/operator_end.h"
 
 #include <QAction>
@@ -42,14 +42,6 @@ protected:
         selectRow(currentIndex().isValid() ? currentIndex().row() : 0);
     }
 };
-
-QString Hint(int id)
-{
-    char text[256];
-    return LoadStringResource(static_cast<unsigned>(id), text, sizeof text) > 0
-               ? QString::fromUtf8(text)
-               : QString();
-}
 
 } // namespace
 
@@ -91,7 +83,7 @@ TransfersPanel::TransfersPanel(QWidget* parent, ContextHelp& contextHelp)
     fitColumns();
     setWidget(view);
 
-    endAction->setStatusTip(Hint(command::kEndTransfer));
+    endAction->setStatusTip(StringResource(command::kEndTransfer));
     endAction->setData(command::kEndTransfer);
     endAction->setShortcut(QKeySequence(Qt::Key_Delete));
     endAction->setShortcutContext(Qt::WidgetShortcut);
